@@ -1,0 +1,57 @@
+# Builds of one tree:
+#   build/native   g++: libraries, test programs, benchmarks
+#   build/windows  i686-w64-mingw32: patchmaker.exe, patchsetup.exe and the test
+#                  .exe files (the 32-bit layouts are checked at compile time)
+#   build/win64    x86_64-w64-mingw32: the same tests, for machines whose kernel
+#                  cannot run 32-bit code (see scripts/wine-env.sh)
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+NATIVE := build/native
+WINDOWS := build/windows
+WIN64 := build/win64
+
+.PHONY: all deps native windows win64 test test-native test-windows wine-prefix clean
+
+all: native windows
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(NATIVE)/CMakeCache.txt:
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+$(WINDOWS)/CMakeCache.txt:
+	cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+$(WIN64)/CMakeCache.txt:
+	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+native: $(NATIVE)/CMakeCache.txt
+	cmake --build $(NATIVE) -j$(JOBS)
+
+windows: $(WINDOWS)/CMakeCache.txt
+	cmake --build $(WINDOWS) -j$(JOBS)
+
+win64: $(WIN64)/CMakeCache.txt
+	cmake --build $(WIN64) -j$(JOBS)
+
+wine-prefix:
+	@bash scripts/wine-prefix.sh --start
+
+test-native: native
+	@bash scripts/run-ctest.sh $(NATIVE) native
+
+# Builds the 32-bit programs and tests, then runs the tests under Wine from the
+# build this machine can execute.
+test-windows: windows
+	@wb=$$(bash scripts/wine-build.sh); \
+	if [ "$$wb" != windows ]; then $(MAKE) --no-print-directory win64; fi; \
+	bash scripts/wine-prefix.sh --start && bash scripts/run-ctest.sh build/$$wb "wine $$wb"
+
+# Installs what is missing, configures and builds, runs every test.
+test: deps
+	@$(MAKE) --no-print-directory test-native
+	@$(MAKE) --no-print-directory test-windows
+
+clean:
+	rm -rf build
