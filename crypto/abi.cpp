@@ -7,14 +7,14 @@ namespace crypto {
 namespace {
 // Written once by notification 1 before any command runs; commands on other
 // threads only read it.
-std::atomic<HostCallback> g_host_callback{nullptr};
+std::atomic<HostCallbackFunction> g_host_callback{nullptr};
 }  // namespace
 
-void SetHostCallback(HostCallback callback) { g_host_callback.store(callback); }
-HostCallback GetHostCallback() { return g_host_callback.load(); }
+void SetHostCallback(HostCallbackFunction callback) { g_host_callback.store(callback); }
+HostCallbackFunction GetHostCallback() { return g_host_callback.load(); }
 
 std::intptr_t NotifyHost(std::uint32_t code, std::intptr_t p1, std::intptr_t p2) {
-  HostCallback callback = g_host_callback.load();
+  HostCallbackFunction callback = g_host_callback.load();
   if (callback == nullptr) return 0;
   return callback(code, p1, p2);
 }

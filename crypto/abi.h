@@ -52,7 +52,7 @@ static_assert(sizeof(CommandResult) == 12, "CommandResult layout");
 // Host service and notify functions share one shape: (code, p1, p2) -> answer.
 // p1, p2 and the answer are pointer-sized because p1 carries the callback and
 // the allocation answer is an address.
-typedef std::intptr_t(CRYPTO_CALL* HostCallback)(std::uint32_t code, std::intptr_t p1,
+typedef std::intptr_t(CRYPTO_CALL* HostCallbackFunction)(std::uint32_t code, std::intptr_t p1,
                                                  std::intptr_t p2);
 typedef std::intptr_t(CRYPTO_CALL* NotifyFunction)(std::uint32_t message, std::intptr_t p1,
                                                    std::intptr_t p2);
@@ -75,8 +75,8 @@ namespace crypto {
 constexpr std::size_t kByteArrayHeader = 8;
 
 // Library state: the host callback (null until notification 1).
-void SetHostCallback(HostCallback callback);
-HostCallback GetHostCallback();
+void SetHostCallback(HostCallbackFunction callback);
+HostCallbackFunction GetHostCallback();
 
 // Calls the stored host callback; answers 0 when none is stored.
 std::intptr_t NotifyHost(std::uint32_t code, std::intptr_t p1, std::intptr_t p2);

@@ -62,7 +62,7 @@ TEST(Abi, NoCallbackOrFailedAllocationGivesEmptyResult) {
     const std::uint8_t b = 7;
     EXPECT_EQ(crypto::CloneBytes(&b, 1), nullptr);
   }
-  const HostCallback saved = crypto::GetHostCallback();
+  const HostCallbackFunction saved = crypto::GetHostCallback();
   crypto::SetHostCallback(nullptr);
   EXPECT_EQ(crypto::NotifyHost(kHostAllocate, 10, 0), 0);
   EXPECT_EQ(crypto::CloneText("abc"), nullptr);
@@ -120,7 +120,7 @@ TEST(Abi, ArgumentReading) {
 }
 
 TEST(Abi, LibNotifyAnswers) {
-  const HostCallback saved = crypto::GetHostCallback();
+  const HostCallbackFunction saved = crypto::GetHostCallback();
   EXPECT_EQ(LibNotify(1, reinterpret_cast<std::intptr_t>(&TestHost::Callback), 0), 0);
   EXPECT_EQ(crypto::GetHostCallback(), &TestHost::Callback);
   for (std::uint32_t message : {0u, 2u, 6u, 0xffffffffu}) {

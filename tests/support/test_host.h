@@ -38,7 +38,7 @@ class TestHost {
   std::vector<void*> owned_;
   std::size_t live_ = 0;
   bool fail_ = false;
-  HostCallback previous_;
+  HostCallbackFunction previous_;
 };
 
 // Builds a HostByteArray (1, n, bytes) that a test passes as an argument.

@@ -1,0 +1,29 @@
+// RC5-32/12/b (Rivest 1994): 64-bit blocks, 12 rounds, keys up to 2048 bits.
+// Words are little-endian; all key bytes are used.
+#pragma once
+
+#include <cstdint>
+
+#include "crypto/block_modes.h"
+
+namespace crypto {
+
+class Rc5 final : public BlockCipher64 {
+ public:
+  static const CipherClass kClass;  // id 3, "RC5", 2048 key bits, 64-bit blocks
+  using BlockCipher64::BlockCipher64;
+  ~Rc5() override;
+  const CipherClass& Class() const override { return kClass; }
+
+  void ScheduleKey(const void* key, std::uint32_t bits) override;
+  void EncryptBlock(const void* in, void* out) override;
+  void DecryptBlock(const void* in, void* out) override;
+  void WipeKey() override;
+
+  static constexpr int kRounds = 12;
+
+ private:
+  std::uint32_t s_[2 * (kRounds + 1)] = {};
+};
+
+}  // namespace crypto
