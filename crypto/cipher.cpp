@@ -17,16 +17,24 @@ void Cipher::SetKey(const void* /*key*/, std::uint32_t bits, const void* /*iv*/)
 void Cipher::WipeKey() { initialised_ = false; }
 
 std::string Cipher::EncryptToBase64(const std::uint8_t* data, std::size_t n) {
+  return EncryptThenEncode(&Cipher::EncryptBytes, data, n);
+}
+
+Bytes Cipher::DecryptFromBase64(const char* text, std::size_t n) {
+  return DecodeThenDecrypt(&Cipher::DecryptBytes, text, n);
+}
+
+std::string Cipher::EncryptThenEncode(Step encrypt, const std::uint8_t* data, std::size_t n) {
   Bytes out(n);
-  EncryptBytes(data, out.data(), static_cast<std::uint32_t>(n));
+  (this->*encrypt)(data, out.data(), static_cast<std::uint32_t>(n));
   std::string text = Base64EncodeText(out);
   WipeBytes(out.data(), out.size());
   return text;
 }
 
-Bytes Cipher::DecryptFromBase64(const char* text, std::size_t n) {
+Bytes Cipher::DecodeThenDecrypt(Step decrypt, const char* text, std::size_t n) {
   Bytes r = Base64DecodeText(text, n);
-  DecryptBytes(r.data(), r.data(), static_cast<std::uint32_t>(r.size()));
+  (this->*decrypt)(r.data(), r.data(), static_cast<std::uint32_t>(r.size()));
   return r;
 }
 
@@ -100,17 +108,11 @@ void BlockCipher::DecryptBytes(const void* in, void* out, std::uint32_t n) {
 }
 
 std::string BlockCipher::EncryptToBase64(const std::uint8_t* data, std::size_t n) {
-  Bytes out(n);
-  Cfb8Encrypt(data, out.data(), static_cast<std::uint32_t>(n));
-  std::string text = Base64EncodeText(out);
-  WipeBytes(out.data(), out.size());
-  return text;
+  return EncryptThenEncode(static_cast<Step>(&BlockCipher::Cfb8Encrypt), data, n);
 }
 
 Bytes BlockCipher::DecryptFromBase64(const char* text, std::size_t n) {
-  Bytes r = Base64DecodeText(text, n);
-  Cfb8Decrypt(r.data(), r.data(), static_cast<std::uint32_t>(r.size()));
-  return r;
+  return DecodeThenDecrypt(static_cast<Step>(&BlockCipher::Cfb8Decrypt), text, n);
 }
 
 }  // namespace crypto

@@ -72,6 +72,11 @@ class Cipher : public Component {
   bool Initialised() const { return initialised_; }
 
  protected:
+  // The string path: one pass of the given operation, then base64 (or the reverse).
+  using Step = void (Cipher::*)(const void*, void*, std::uint32_t);
+  std::string EncryptThenEncode(Step encrypt, const std::uint8_t* data, std::size_t n);
+  Bytes DecodeThenDecrypt(Step decrypt, const char* text, std::size_t n);
+
   bool initialised_ = false;
 };
 

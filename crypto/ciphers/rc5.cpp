@@ -11,8 +11,8 @@ constexpr std::uint32_t kP32 = 0xB7E15163u;
 constexpr std::uint32_t kQ32 = 0x9E3779B9u;
 
 // The masked form compiles to a single rotate instruction.
-inline std::uint32_t Rotl(std::uint32_t x, std::uint32_t r) { return (x << (r & 31)) | (x >> ((32 - r) & 31)); }
-inline std::uint32_t Rotr(std::uint32_t x, std::uint32_t r) { return (x >> (r & 31)) | (x << ((32 - r) & 31)); }
+inline std::uint32_t Rotl(std::uint32_t x, std::uint32_t r) { return (x << (r & 31)) | (x >> (-r & 31)); }
+inline std::uint32_t Rotr(std::uint32_t x, std::uint32_t r) { return (x >> (r & 31)) | (x << (-r & 31)); }
 inline std::uint32_t Load32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;

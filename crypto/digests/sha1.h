@@ -28,4 +28,8 @@ class Sha1 final : public Hash {
   std::uint64_t length_ = 0;  // bytes
 };
 
+// Chooses between the processor's SHA extensions (when it has them) and the
+// portable code, so tests can run both; answers whether the extensions exist.
+bool Sha1UseShaExtensions(bool enabled);
+
 }  // namespace crypto
