@@ -10,7 +10,7 @@ NATIVE := build/native
 WINDOWS := build/windows
 WIN64 := build/win64
 
-.PHONY: all deps native windows win64 test test-native test-windows wine-prefix clean
+.PHONY: all deps native windows win64 test test-native test-windows wine-prefix bench clean
 
 all: native windows
 
@@ -52,6 +52,12 @@ test-windows: windows
 test: deps
 	@$(MAKE) --no-print-directory test-native
 	@$(MAKE) --no-print-directory test-windows
+
+# Benchmarks beside the oracle libraries, in one run (native, Release).
+bench: deps
+	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
+	cmake --build build/bench -j$(JOBS)
+	@for b in build/bench/bench/*_bench; do echo "== $$b"; $$b; done
 
 clean:
 	rm -rf build
