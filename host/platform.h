@@ -1,0 +1,55 @@
+// Files as the programs open them. Paths are GBK bytes with "\" as the
+// separator; the one implementation (platform_files.cpp) holds the OS split.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace host {
+
+using GbkText = std::string;
+
+// An open file. Every call reports failure instead of throwing.
+class File {
+ public:
+  virtual ~File() = default;
+
+  // Reads up to `size` bytes at `offset`; answers how many were read (fewer at
+  // the end of the file, 0 past it or on an error).
+  virtual std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) = 0;
+  // Writes all `size` bytes at `offset`, growing the file when it lies past the
+  // end. False when not every byte was written.
+  virtual bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
+  // The file's length in bytes; false on an error.
+  virtual bool Length(std::uint64_t* length) = 0;
+  // Pushes what was written to the disk; false on an error.
+  virtual bool Flush() = 0;
+  // Closes the file (the destructor closes too); false when closing reported an
+  // error. Later calls do nothing and answer true.
+  virtual bool Close() = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+
+  // Opens an existing file for reading and writing with no sharing restriction
+  // (others may read and write it meanwhile). Null when it cannot be opened so:
+  // missing, read-only, locked, a directory.
+  virtual std::unique_ptr<File> OpenExisting(const GbkText& path) = 0;
+  // The whole file's bytes; false when it cannot be opened or read.
+  virtual bool ReadWholeFile(const GbkText& path, std::string* bytes) = 0;
+  // Creates the file, or truncates an existing one, and writes `bytes` in one
+  // operation; false when not every byte was written.
+  virtual bool WriteWholeFile(const GbkText& path, const std::string& bytes) = 0;
+  // Writes `bytes` to a new file beside `path`, then renames it over `path`:
+  // a failure leaves any existing file at `path` as it was.
+  virtual bool ReplaceWholeFile(const GbkText& path, const std::string& bytes) = 0;
+};
+
+// The machine's own file system.
+Files& PlatformFiles();
+
+}  // namespace host

@@ -1,0 +1,53 @@
+#include "host/scripted/faulty_files.h"
+
+namespace host {
+
+class FaultyFile final : public File {
+ public:
+  FaultyFile(FaultyFiles& owner, std::unique_ptr<File> inner) : owner_(owner), inner_(std::move(inner)) {}
+
+  std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) override {
+    if (owner_.NextReadIsShort()) size /= 2;
+    return inner_->ReadAt(offset, data, size);
+  }
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    if (owner_.NextWriteFails()) return false;
+    const bool ok = inner_->WriteAt(offset, data, size);
+    owner_.AfterWrite();
+    return ok;
+  }
+  bool Length(std::uint64_t* length) override { return inner_->Length(length); }
+  bool Flush() override { return !owner_.NextFlushFails() && inner_->Flush(); }
+  bool Close() override { return inner_->Close(); }
+
+ private:
+  FaultyFiles& owner_;
+  std::unique_ptr<File> inner_;
+};
+
+std::unique_ptr<File> FaultyFiles::OpenExisting(const GbkText& path) {
+  std::unique_ptr<File> file = inner_.OpenExisting(path);
+  if (!file) return nullptr;
+  return std::make_unique<FaultyFile>(*this, std::move(file));
+}
+
+bool FaultyFiles::ReadWholeFile(const GbkText& path, std::string* bytes) {
+  if (NextReadIsShort()) return false;
+  return inner_.ReadWholeFile(path, bytes);
+}
+
+bool FaultyFiles::WriteWholeFile(const GbkText& path, const std::string& bytes) {
+  if (NextWriteFails()) return false;
+  const bool ok = inner_.WriteWholeFile(path, bytes);
+  AfterWrite();
+  return ok;
+}
+
+bool FaultyFiles::ReplaceWholeFile(const GbkText& path, const std::string& bytes) {
+  if (NextWriteFails()) return false;
+  const bool ok = inner_.ReplaceWholeFile(path, bytes);
+  AfterWrite();
+  return ok;
+}
+
+}  // namespace host

@@ -1,0 +1,60 @@
+// The routines behind patchmaker's handlers: installing, loading, converting
+// and generating patches, and the command line.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "patchmaker/patch_file.h"
+
+namespace patchmaker {
+
+// ---- Installing -------------------------------------------------------------
+
+// The worker of "安装": the open dialog, then the install of the chosen patch.
+void InstallPatchFromDialog();
+// Installs the patch at `path` on the calling (window) thread: success shows
+// path + "\r\n安装成功"; while the loading window is open a success also closes
+// it and ends the program with exit code 0.
+void InstallPatch(const GbkText& path);
+
+// One installation at a time, whichever way it starts: false (and the message
+// "正在安装补丁，请等待安装完成") when another one runs. Never waits.
+bool BeginInstallation();
+void EndInstallation();
+
+// Workers of "安装" and "生成" that are running; the main window stays open
+// while there are any.
+std::atomic<int>& RunningWorkers();
+
+// ---- Command line and file type ---------------------------------------------
+
+// The program's arguments, split from the whole command line, joined with
+// single blanks.
+GbkText JoinCommandLine(const GbkText& command_line);
+// The four default values of the file type, in order, stopping at the first
+// failure; true when all four were stored.
+bool RegisterPatchFileType(const GbkText& command_path, const GbkText& extension, const GbkText& icon_path);
+
+// ---- Generate list ------------------------------------------------------------
+
+// The bytes after the last "."; the whole path when there is none.
+GbkText GetFileExtension(const GbkText& path);
+inline constexpr char kPlaceholderName[] = "请将欲替换的文件名复制到这里";
+inline constexpr char kInternalId[] = "内部ID";
+
+void LoadPatchIntoList(const GbkText& path);
+void AppendPatchToList(const GbkText& path);
+// Bumped by every change of the loaded-entry table (under its lock), so a
+// generation can tell that its snapshot of rows and entries belongs together.
+std::uint64_t LoadGeneration();
+
+// Writes path + "2" from an old .patch; shows only its damage message.
+void ConvertOldPatch(const GbkText& path);
+
+// zlib one-shot compression at the default level; empty input, empty output.
+Bytes DeflateRawStream(const Bytes& data);
+// The worker of "生成".
+void GeneratePatch();
+
+}  // namespace patchmaker

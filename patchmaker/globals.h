@@ -1,0 +1,47 @@
+// patchmaker's global state. The window thread and the workers share it, so
+// every read and write goes through a short lock; a worker copies what it needs
+// when it starts.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "patchmaker/patch_file.h"
+
+namespace patchmaker {
+
+// An entry taken from a loaded patch; a list row refers to it as "内部ID" + its
+// 1-based index.
+struct LoadedEntry {
+  GbkText name;
+  std::int32_t offset = 0;
+  std::int32_t compressed_size = 0;
+  std::int32_t uncompressed_size = 0;
+  Bytes data;  // the entry's zlib stream
+};
+
+GbkText InstallDirectory();
+void SetInstallDirectory(const GbkText& folder);
+GbkText SaveDirectory();
+void SetSaveDirectory(const GbkText& folder);
+Bytes PatchKeyStream();
+void SetPatchKeyStream(const Bytes& stream);
+
+// The loaded-entry table, under its own lock.
+std::mutex& LoadedEntriesLock();
+std::vector<LoadedEntry>& LoadedEntries();  // only with LoadedEntriesLock held
+
+// Empties everything (registered to run at program end).
+void FreeGlobals();
+
+// Config.ini in the program's folder, section "目录".
+extern const char kConfigSection[];
+extern const char kInstallDirectoryKey[];
+extern const char kSaveDirectoryKey[];
+GbkText ConfigPath();
+GbkText ReadConfig(const GbkText& key);
+void WriteConfig(const GbkText& key, const GbkText& value);
+
+}  // namespace patchmaker

@@ -1,0 +1,546 @@
+// patchmaker's commands on the scripted host: install (button, drop, command
+// line), generate, load, convert, list editing, file type and command line.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "host/binding.h"
+#include "host/scripted/scripted_host.h"
+#include "patchmaker/commands.h"
+#include "patchmaker/globals.h"
+#include "patchmaker/main_window.h"
+#include "patchmaker/program.h"
+#include "tests/patchmaker/fixtures.h"
+#include "tests/support/hex.h"
+
+namespace {
+
+using fixtures::Bytes;
+using fixtures::GbkText;
+using host::ScriptedHost;
+using patchmaker::PatchEntry;
+using Messages = std::vector<std::pair<GbkText, GbkText>>;
+
+GbkText Read(const GbkText& path) {
+  Bytes b;
+  host::PlatformFiles().ReadWholeFile(path, &b);
+  return b;
+}
+
+class Commands : public testing::Test {
+ protected:
+  void SetUp() override {
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();  // the fixtures encrypt patch indexes before the program starts
+    game_ = program_.path() + "\\game";
+    std::filesystem::create_directories(std::filesystem::path(NativeFolder(game_)));
+    // The archive holds a and b.
+    fixtures::WriteFile(Archive(), fixtures::BuildArchive({{"a.txt", patchmaker::DeflateRawStream("old a"), 5},
+                                                          {"b.txt", patchmaker::DeflateRawStream("old b"), 5}}));
+  }
+  void TearDown() override { host::ResetBindingForTests(); }
+
+  static GbkText NativeFolder(const GbkText& p) {
+#ifdef _WIN32
+    return p;
+#else
+    GbkText s = p;
+    for (char& c : s)
+      if (c == '\\') c = '/';
+    return s;
+#endif
+  }
+  GbkText Archive() const { return game_ + "\\Data.vnt"; }
+  void WriteConfig(const GbkText& folder) {
+    host::WriteProfileFile(program_.File("Config.ini"), "目录", "安装目录", folder);
+  }
+  GbkText File(const GbkText& name, const GbkText& content) {
+    const GbkText path = program_.File(name);
+    fixtures::WriteFile(path, content);
+    return path;
+  }
+  // A patch replacing a.txt (and adding new.txt).
+  GbkText Patch(const GbkText& name = "p.patch2") {
+    return File(name, fixtures::MakePatch({{"a.txt", patchmaker::DeflateRawStream("new a"), 5},
+                                           {"new.txt", patchmaker::DeflateRawStream("brand new"), 9}}));
+  }
+  // The inflated content of an archive entry.
+  GbkText Entry(const GbkText& name) {
+    const fixtures::ParsedArchive archive = fixtures::ParseArchive(Read(Archive()));
+    for (const auto& e : archive.entries) {
+      if (e.name != name) continue;
+      const Bytes stream = fixtures::StreamOf(archive, e);
+      GbkText out(static_cast<std::size_t>(e.uncompressed_size), '\0');
+      uLongf len = static_cast<uLongf>(out.size());
+      if (uncompress(reinterpret_cast<Bytef*>(out.data()), &len, reinterpret_cast<const Bytef*>(stream.data()),
+                     static_cast<uLong>(stream.size())) != Z_OK)
+        return "<bad stream>";
+      out.resize(len);
+      return out;
+    }
+    return "<missing>";
+  }
+  // Runs the program with `steps` as its message loop; answers the exit code.
+  int Run(ScriptedHost& host, const std::function<void()>& steps) {
+    host.SetMessageLoop(steps);
+    try {
+      return host::RunProgram(host, patchmaker::Program());
+    } catch (const host::ProgramExited& e) {
+      return e.exit_code;
+    }
+  }
+
+  fixtures::TempDir program_;
+  GbkText game_;
+};
+
+// ---- Installing -----------------------------------------------------------
+
+TEST_F(Commands, FirstInstallClickAsksForTheFolderThenInstalls) {
+  ScriptedHost host(program_.path());
+  const GbkText patch = Patch();
+  host.AnswerFolderPicker(game_);
+  host.AnswerFileDialog(patch);
+  Run(host, [&] {
+    host.Click(patchmaker::kInstallButton);
+    EXPECT_EQ(host.GetText(patchmaker::kFolderEdit), game_);
+    EXPECT_TRUE(host.IsEnabled(patchmaker::kInstallButton));
+  });
+  EXPECT_EQ(host::ReadProfileFile(program_.File("Config.ini"), "目录", "安装目录"), game_);
+  EXPECT_EQ(host.messages(), (Messages{{"提示", "安装成功"}}));
+  EXPECT_EQ(Entry("a.txt"), "new a");
+  EXPECT_EQ(Entry("b.txt"), "old b");
+  EXPECT_EQ(Entry("new.txt"), "brand new");
+  const auto shown = host.shown();
+  ASSERT_GE(shown.size(), 2u);
+  EXPECT_EQ(shown[0].caption, "请选择Qelmar的安装目录");
+  EXPECT_EQ(shown[1].request.filter, "补丁文件（*.patch2）|*.patch2");
+  EXPECT_EQ(shown[1].request.file_name, "New.patch2");
+  EXPECT_EQ(shown[1].request.initial_folder, program_.path());
+  EXPECT_EQ(host.positions(patchmaker::kInstallProgress).back(), 100);
+}
+
+TEST_F(Commands, CancelledPickerAndCancelledOpenDialog) {
+  ScriptedHost host(program_.path());
+  host.AnswerFolderPicker("");
+  host.AnswerFolderPicker(game_);
+  host.AnswerFileDialog(std::nullopt);
+  Run(host, [&] {
+    host.Click(patchmaker::kInstallButton);  // cancelled picker: nothing else
+    EXPECT_EQ(host.GetText(patchmaker::kFolderEdit), "");
+    EXPECT_TRUE(host.messages().empty());
+    host.Click(patchmaker::kInstallButton);  // asks again, then the open dialog is cancelled
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"提示", "请选择要安装的补丁"}}));
+  EXPECT_EQ(host.unexpected_dialogs(), 0);
+}
+
+TEST_F(Commands, DropOnTheInstallPageAsksThenInstallsEachPatch2) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  const GbkText patch = Patch();
+  const GbkText other = File("x.PATCH2", "not installed");
+  const GbkText dropped = patch + "\r\n" + other + "\r\n" + program_.File("notes.txt") + "\r\n";
+  host.AnswerQuestion(true);
+  Run(host, [&] {
+    host.SetCurrentPage(patchmaker::kTab, 1);
+    host.Drop(dropped);
+  });
+  const auto shown = host.shown();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown[0].kind, ScriptedHost::Shown::Question);
+  EXPECT_EQ(shown[0].caption, "信息：");
+  EXPECT_EQ(shown[0].text, "是否安装以下3个补丁\r\n" + dropped);
+  EXPECT_EQ(host.messages(), (Messages{{"提示", patch + "\r\n安装成功"}}));
+  EXPECT_EQ(Entry("a.txt"), "new a");
+}
+
+TEST_F(Commands, DropOnTheInstallPageWithoutConfigDoesNothing) {
+  ScriptedHost host(program_.path());
+  host.SetUserRegistry("Software\\Vantro\\QelmarClient", "QelmarPath", game_);
+  Run(host, [&] {
+    EXPECT_EQ(patchmaker::InstallDirectory(), game_);
+    host.SetCurrentPage(patchmaker::kTab, 1);
+    host.Drop(Patch());
+    EXPECT_EQ(patchmaker::InstallDirectory(), "") << "read afresh from Config.ini";
+  });
+  EXPECT_TRUE(host.shown().empty());
+}
+
+TEST_F(Commands, CommandLineInstallEndsTheProgramWithZero) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  const GbkText patch = Patch("with blank.patch2");
+  host.SetCommandLine("C:\\tools\\patchmaker.exe " + patch);  // unquoted, as the association passes it
+  bool loop_ran = false;
+  EXPECT_EQ(Run(host, [&] { loop_ran = true; }), 0);
+  EXPECT_FALSE(loop_ran) << "the message loop is never entered";
+  EXPECT_EQ(host.messages(), (Messages{{"提示", patch + "\r\n安装成功"}}));
+  EXPECT_EQ(host.positions("LoadingWindow.进度条1").back(), 100);
+  EXPECT_TRUE(host::LibraryDetached());
+  EXPECT_EQ(Entry("new.txt"), "brand new");
+}
+
+TEST_F(Commands, FailedCommandLineInstallLeavesTheLoadingWindowOpen) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  const GbkText bad = File("bad.patch2", "no patch at all");
+  host.SetCommandLine("\"C:\\tools\\patchmaker.exe\" " + bad);
+  bool loop_ran = false;
+  Run(host, [&] {
+    loop_ran = true;
+    EXPECT_TRUE(host.IsLoaded(patchmaker::kLoadingWindow));
+    EXPECT_EQ(host.GetText(patchmaker::kLoadingLabel), bad + "\r\n载入中：");
+    EXPECT_EQ(host.CurrentPage(patchmaker::kTab), 1);
+  });
+  EXPECT_TRUE(loop_ran);
+  EXPECT_EQ(host.messages(), (Messages{{"提示", "打开补丁失败"}}));
+}
+
+TEST_F(Commands, OneInstallationAtATime) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  host.SetWorkerMode(ScriptedHost::WorkerMode::Deferred);
+  const GbkText patch = Patch();
+  Run(host, [&] {
+    // The button's worker is held inside its installation while a drop arrives.
+    ASSERT_TRUE(patchmaker::BeginInstallation());
+    host.SetCurrentPage(patchmaker::kTab, 1);
+    host.AnswerQuestion(true);
+    host.Drop(patch);
+    patchmaker::EndInstallation();
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"提示", "正在安装补丁，请等待安装完成"}}));
+  EXPECT_EQ(Entry("a.txt"), "old a") << "the refused drop changed nothing";
+}
+
+// ---- Generation -----------------------------------------------------------
+
+TEST_F(Commands, GenerateFromFilesAndFromLoadedEntries) {
+  ScriptedHost host(program_.path());
+  const GbkText f1 = File("one.bin", "first file content"), f2 = File("two.bin", "second");
+  const GbkText empty = File("empty.bin", "");
+  const GbkText out = program_.File("out.patch2"), again = program_.File("again.patch2");
+  host.AnswerFileDialog(out);
+  host.AnswerFileDialog(again);
+  Run(host, [&] {
+    for (const auto& [name, path] : std::vector<std::pair<GbkText, GbkText>>{{"a.txt", f1}, {"e.txt", empty}, {"b.txt", f2}}) {
+      const int row = host.AppendRow(patchmaker::kList, name);
+      host.SetItemText(patchmaker::kList, row, 1, path);
+    }
+    host.Click(patchmaker::kGenerateButton);
+    EXPECT_EQ(host.positions(patchmaker::kGenerateProgress), (std::vector<int>{33, 66, 100}));
+    EXPECT_TRUE(host.IsEnabled(patchmaker::kGenerateButton));
+    // Load the result into an emptied list and generate again: the same bytes.
+    host.SetChecked(patchmaker::kClearCheck, true);
+    host.Drop(out);
+    EXPECT_EQ(host.ItemText(patchmaker::kList, 2, 1), "内部ID3");
+    host.Click(patchmaker::kGenerateButton);
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"补丁生成", "成功"}, {"信息：", "补丁载入完成"}, {"补丁生成", "成功"}}));
+  const Bytes bytes = Read(out);
+  EXPECT_EQ(testing_support::ToHex(Read(again)), testing_support::ToHex(bytes));
+  patchmaker::PatchFile patch;
+  auto file = host::PlatformFiles().OpenExisting(out);
+  ASSERT_EQ(patchmaker::ReadPatchFile(file.get(), patchmaker::PatchVersion::kV02, patchmaker::DefaultPatchKeyStream(),
+                                      true, &patch),
+            patchmaker::PatchReadStatus::kOk);
+  ASSERT_EQ(patch.lines.size(), 3u);
+  const auto c1 = patchmaker::DeflateRawStream("first file content").size();
+  EXPECT_EQ(patch.lines[0].offset, 0);
+  EXPECT_EQ(patch.lines[1].offset, static_cast<std::int32_t>(c1));
+  EXPECT_EQ(patch.lines[1].compressed_size, 0);
+  EXPECT_EQ(patch.lines[2].offset, static_cast<std::int32_t>(c1)) << "an empty file adds no bytes";
+  EXPECT_EQ(patch.lines[2].uncompressed_size, 6);
+}
+
+TEST_F(Commands, ProgressOfAHundredRows) {
+  ScriptedHost host(program_.path());
+  const GbkText f = File("f.bin", "x");
+  host.AnswerFileDialog(program_.File("many.patch2"));
+  Run(host, [&] {
+    for (int i = 0; i < 100; ++i) {
+      host.AppendRow(patchmaker::kList, "f" + std::to_string(i));
+      host.SetItemText(patchmaker::kList, i, 1, f);
+    }
+    host.Click(patchmaker::kGenerateButton);
+  });
+  const std::vector<int> p = host.positions(patchmaker::kGenerateProgress);
+  ASSERT_EQ(p.size(), 100u);
+  EXPECT_EQ(p[28], 28) << "row 29 of 100";
+  EXPECT_EQ(p[56], 56) << "row 57 of 100";
+  EXPECT_EQ(p[99], 100);
+}
+
+TEST_F(Commands, GenerationFailuresWriteNothing) {
+  const GbkText good = File("good.bin", "content");
+  struct Case {
+    const char* what;
+    std::vector<std::pair<GbkText, GbkText>> rows;  // (column 0, column 1)
+    Messages expected;
+  };
+  const Case cases[] = {
+      {"placeholder in row 3",
+       {{"a", good}, {"b", good}, {patchmaker::kPlaceholderName, good}},
+       {{"生成失败", "第 3 行-请输入欲替换的文件名"}}},
+      {"unreadable replacement", {{"a", good}, {"b", program_.File("missing.bin")}}, {{"生成失败", "第 2 行-无法读取替换文件"}}},
+      {"internal id outside the table", {{"a", "内部ID7"}}, {{"生成失败", "第 1 行-补丁数据不完整"}}},
+      {"name with a bar", {{"a|b", good}}, {{"生成失败", "第 1 行-文件名不能包含|或换行"}}},
+      {"name with a line break", {{"a\r\nb", good}}, {{"生成失败", "第 1 行-文件名不能包含|或换行"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedHost host(program_.path());
+    const GbkText target = program_.File("target.patch2");
+    fixtures::WriteFile(target, "an older patch");
+    host.AnswerFileDialog(target);
+    Run(host, [&] {
+      for (const auto& [name, path] : c.rows) {
+        const int row = host.AppendRow(patchmaker::kList, name);
+        host.SetItemText(patchmaker::kList, row, 1, path);
+      }
+      host.Click(patchmaker::kGenerateButton);
+      EXPECT_TRUE(host.IsEnabled(patchmaker::kGenerateButton));
+    });
+    EXPECT_EQ(host.messages(), c.expected);
+    EXPECT_EQ(Read(target), "an older patch");
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();
+  }
+}
+
+TEST_F(Commands, CancelledSaveDialogAndUnwritableTarget) {
+  ScriptedHost host(program_.path());
+  const GbkText good = File("good.bin", "content");
+  host.AnswerFileDialog(std::nullopt);
+  host.AnswerFileDialog(program_.File("no such folder\\x.patch2"));
+  Run(host, [&] {
+    host.AppendRow(patchmaker::kList, "a");
+    host.SetItemText(patchmaker::kList, 0, 1, good);
+    host.Click(patchmaker::kGenerateButton);
+    EXPECT_TRUE(host.messages().empty()) << "a cancel writes and shows nothing";
+    EXPECT_TRUE(host.IsEnabled(patchmaker::kGenerateButton));
+    host.Click(patchmaker::kGenerateButton);
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"补丁生成", "补丁文件写入失败"}}));
+}
+
+// ---- Loading and converting ---------------------------------------------------
+
+TEST_F(Commands, LoadThenAppendNumbering) {
+  ScriptedHost host(program_.path());
+  const GbkText three = File("three.patch2", fixtures::MakePatch({{"x1", "s1", 1}, {"x2", "s2", 2}, {"x3", "s3", 3}}));
+  const GbkText two = File("two.patch2", fixtures::MakePatch({{"y1", "t1", 1}, {"y2", "t2", 2}}));
+  Run(host, [&] {
+    host.SetChecked(patchmaker::kClearCheck, true);
+    host.Drop(three);
+    host.SetChecked(patchmaker::kClearCheck, false);
+    host.SelectRow(patchmaker::kList, 0);
+    host.AnswerMenu(GbkText(patchmaker::kDeleteItem));
+    host.Fire(patchmaker::kList, host::Event::RightClicked);  // delete row 1: numbers stay
+    host.Drop(two);
+    std::vector<GbkText> ids;
+    for (int i = 0; i < host.RowCount(patchmaker::kList); ++i) ids.push_back(host.ItemText(patchmaker::kList, i, 1));
+    EXPECT_EQ(ids, (std::vector<GbkText>{"内部ID2", "内部ID3", "内部ID4", "内部ID5"}));
+    EXPECT_EQ(host.ItemText(patchmaker::kList, 2, 0), "y1");
+    EXPECT_FALSE(host.RedrawSuspended(patchmaker::kList));
+  });
+}
+
+TEST_F(Commands, DamagedPatchesAreNotLoaded) {
+  ScriptedHost host(program_.path());
+  const GbkText good = File("good.patch2", fixtures::MakePatch({{"x1", "s1", 1}}));
+  const GbkText lying = File("lying.patch2", fixtures::MakeRawPatch(patchmaker::PatchVersion::kV02, 3, "ab",
+                                                                     "x|0|2|2\r\n", 2));
+  const GbkText old = File("old.patch2", fixtures::MakeRawPatch(patchmaker::PatchVersion::kV01, 1, "ab", "x|0|2|2\r\n", 2));
+  Run(host, [&] {
+    host.Drop(good);
+    host.SetChecked(patchmaker::kClearCheck, true);
+    host.Drop(lying);
+    EXPECT_EQ(host.RowCount(patchmaker::kList), 0) << "emptied before reading";
+    host.SetChecked(patchmaker::kClearCheck, false);
+    host.Drop(old);
+    host.Drop(good);
+    EXPECT_EQ(host.ItemText(patchmaker::kList, 0, 1), "内部ID2") << "the table kept its entry";
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"信息：", "补丁载入完成"},
+                                       {"提示", "补丁文件已损坏，未载入"},
+                                       {"提示", "打开补丁失败"},
+                                       {"信息：", "补丁载入完成"}}));
+}
+
+TEST_F(Commands, ConvertAnOldPatch) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  const Bytes block = patchmaker::DeflateRawStream("new a") + patchmaker::DeflateRawStream("brand new");
+  const auto c1 = patchmaker::DeflateRawStream("new a").size();
+  const GbkText index = "a.txt|0|" + std::to_string(c1) + "|5\r\nnew.txt|" + std::to_string(c1) + "|" +
+                        std::to_string(block.size() - c1) + "|9\r\n";
+  const GbkText old = File("a.patch", fixtures::MakeRawPatch(patchmaker::PatchVersion::kV01, 2, block, index,
+                                                               static_cast<std::int32_t>(block.size())));
+  const GbkText truncated = File("t.patch", fixtures::MakeRawPatch(patchmaker::PatchVersion::kV01, 1, "ab", "x|0|2|2\r\n", 50));
+  host.AnswerQuestion(true);
+  host.AnswerQuestion(true);
+  Run(host, [&] {
+    host.Drop(old + "\r\n" + truncated + "\r\n");
+    EXPECT_EQ(host.RowCount(patchmaker::kList), 0) << "conversion adds no row";
+    host.SetCurrentPage(patchmaker::kTab, 1);
+    host.AnswerQuestion(true);
+    host.Drop(old + "2");
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"提示", "旧补丁已损坏，未转换"}, {"提示", old + "2\r\n安装成功"}}));
+  EXPECT_FALSE(std::filesystem::exists(NativeFolder(truncated + "2")));
+  EXPECT_EQ(Entry("a.txt"), "new a");
+  EXPECT_EQ(Entry("new.txt"), "brand new");
+  // The same entries generated give the same file.
+  EXPECT_EQ(Read(old + "2"), fixtures::MakePatch({{"a.txt", patchmaker::DeflateRawStream("new a"), 5},
+                                                  {"new.txt", patchmaker::DeflateRawStream("brand new"), 9}}));
+}
+
+// ---- List editing and drops ----------------------------------------------------
+
+TEST_F(Commands, DroppedFilesBecomeRows) {
+  struct Case {
+    const char* what;
+    GbkText save_directory;
+    GbkText dropped;
+    std::vector<std::pair<GbkText, GbkText>> rows;
+  };
+  const Case cases[] = {
+      {"name from the save directory", "D:\\unpacked", "D:\\unpacked\\Data\\UI\\a.png",
+       {{"..\\data\\ui\\a.png", "D:\\unpacked\\Data\\UI\\a.png"}}},
+      {"trailing backslash", "D:\\unpacked\\", "D:\\unpacked\\Data\\b.PNG", {{"..data\\b.png", "D:\\unpacked\\Data\\b.PNG"}}},
+      {"path outside, by length only", "D:\\unpacked", "E:\\Other\\Deep\\X.BIN", {{"..ep\\x.bin", "E:\\Other\\Deep\\X.BIN"}}},
+      {"not longer than the save directory", "D:\\unpacked", "D:\\a", {{"..", "D:\\a"}}},
+      {"no save directory", "", "D:\\a.png", {{patchmaker::kPlaceholderName, "D:\\a.png"}}},
+      {"three pieces, upper-case extension is a file", "", "a.PATCH2\r\nb\r\nc.txt\r\n",
+       {{patchmaker::kPlaceholderName, "a.PATCH2"}, {patchmaker::kPlaceholderName, "b"}, {patchmaker::kPlaceholderName, "c.txt"}}},
+      {"GBK characters stay whole", "D:\\u", "D:\\u\\誠ABC", {{"..\\誠abc", "D:\\u\\誠ABC"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(NativeFolder(program_.File("Config.ini")), std::ios::binary | std::ios::trunc)
+        << "[目录]\r\n保存目录=" << c.save_directory << "\r\n";
+    ScriptedHost host(program_.path());
+    Run(host, [&] {
+      host.Drop(c.dropped);
+      ASSERT_EQ(host.RowCount(patchmaker::kList), static_cast<int>(c.rows.size()));
+      for (std::size_t i = 0; i < c.rows.size(); ++i) {
+        EXPECT_EQ(testing_support::ToHex(host.ItemText(patchmaker::kList, static_cast<int>(i), 0)),
+                  testing_support::ToHex(c.rows[i].first));
+        EXPECT_EQ(host.ItemText(patchmaker::kList, static_cast<int>(i), 1), c.rows[i].second);
+      }
+    });
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();
+  }
+}
+
+TEST_F(Commands, EditAndDeleteRows) {
+  ScriptedHost host(program_.path());
+  Run(host, [&] {
+    host.AppendRow(patchmaker::kList, "first");
+    host.AppendRow(patchmaker::kList, "second");
+    host.Fire(patchmaker::kList, host::Event::DoubleClicked);  // nothing selected: no box
+    host.Fire(patchmaker::kList, host::Event::RightClicked);   // nothing selected: no menu
+    host.SelectRow(patchmaker::kList, 1);
+    host.AnswerInputBox(GbkText(" edited "));
+    host.Fire(patchmaker::kList, host::Event::DoubleClicked);
+    EXPECT_EQ(host.ItemText(patchmaker::kList, 1, 0), " edited ");
+    host.AnswerInputBox(std::nullopt);
+    host.Fire(patchmaker::kList, host::Event::DoubleClicked);
+    host.AnswerInputBox(GbkText());
+    host.Fire(patchmaker::kList, host::Event::DoubleClicked);
+    EXPECT_EQ(host.ItemText(patchmaker::kList, 1, 0), " edited ");
+    host.SelectRow(patchmaker::kList, 0);
+    host.AnswerMenu(GbkText(patchmaker::kDeleteItem));
+    host.Fire(patchmaker::kList, host::Event::RightClicked);
+    EXPECT_EQ(host.RowCount(patchmaker::kList), 1);
+    EXPECT_EQ(host.ItemText(patchmaker::kList, 0, 0), " edited ");
+  });
+  const auto shown = host.shown();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0].text, "请输入欲替换的文件名");
+  EXPECT_EQ(shown[0].request.file_name, "second") << "initial text";
+  EXPECT_EQ(shown[3].kind, ScriptedHost::Shown::Menu);
+}
+
+TEST_F(Commands, ChooseButtonSetsAndCancelEmptiesTheFolder) {
+  ScriptedHost host(program_.path());
+  host.AnswerFolderPicker(game_);
+  host.AnswerFolderPicker("");
+  Run(host, [&] {
+    host.Click(patchmaker::kChooseButton);
+    EXPECT_EQ(host.GetText(patchmaker::kFolderEdit), game_);
+    host.Click(patchmaker::kChooseButton);
+    EXPECT_EQ(host.GetText(patchmaker::kFolderEdit), "");
+    EXPECT_EQ(patchmaker::InstallDirectory(), "");
+  });
+  EXPECT_EQ(host::ReadProfileFile(program_.File("Config.ini"), "目录", "安装目录"), game_) << "Config.ini keeps it";
+}
+
+// ---- File type and command line -------------------------------------------
+
+TEST(CommandLine, JoinCommandLine) {
+  struct Case {
+    GbkText line;
+    GbkText joined;
+  };
+  const Case cases[] = {
+      {"C:\\p\\patchmaker.exe", ""},
+      {"patchmaker.exe C:\\my games\\x.patch2", "C:\\my games\\x.patch2"},
+      {"patchmaker.exe \"C:\\my games\\x.patch2\"", "C:\\my games\\x.patch2"},
+      {"\"C:\\Program Files\\patchmaker.exe\" x.patch2", "x.patch2"},
+      {"\"C:\\Program Files\\patchmaker.exe\"", ""},
+      {"C:\\Program Files\\patchmaker.exe", "Files\\patchmaker.exe"},
+      {"pm.exe a \"\" b", "a  b"},
+      {"pm.exe a\t\tb   c", "a b c"},
+      {"pm.exe D:\\誠\\東.patch2", "D:\\誠\\東.patch2"},
+      {"pm.exe \"D:\\誠\"x", "D:\\誠 x"},
+      {"pm.exe \"unclosed arg", "unclosed arg"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(testing_support::ToHex(patchmaker::JoinCommandLine(c.line)), testing_support::ToHex(c.joined)) << c.line;
+}
+
+TEST(CommandLine, FileTypeValuesInOrderStoppingAtTheFirstFailure) {
+  fixtures::TempDir dir;
+  {
+    ScriptedHost host(dir.path(), "patchmaker.exe");
+    EXPECT_TRUE(patchmaker::RegisterPatchFileType("C:\\pm\\patchmaker.exe", "patch2", "C:\\pm\\patchmaker.exe"));
+    using Writes = std::vector<std::pair<GbkText, GbkText>>;
+    EXPECT_EQ(host.classes_writes(), (Writes{{".patch2", "patch2file"},
+                                             {"patch2file", "patch2"},
+                                             {"patch2file\\DefaultIcon", "C:\\pm\\patchmaker.exe,0"},
+                                             {"patch2file\\shell\\open\\command", "C:\\pm\\patchmaker.exe %1"}}));
+  }
+  ScriptedHost host(dir.path(), "patchmaker.exe");
+  host.FailClassesWrite("patch2file");
+  EXPECT_FALSE(patchmaker::RegisterPatchFileType("x", "patch2", "x"));
+  EXPECT_EQ(host.classes_writes().size(), 1u);
+}
+
+TEST_F(Commands, EveryStartRegistersTheFileType) {
+  ScriptedHost host(program_.path(), "patchmaker.exe");
+  Run(host, [] {});
+  ASSERT_EQ(host.classes_writes().size(), 4u);
+  EXPECT_EQ(host.classes_writes()[3].second, program_.path() + "\\patchmaker.exe %1");
+}
+
+TEST(FileExtension, Cases) {
+  EXPECT_EQ(patchmaker::GetFileExtension("a.b.patch2"), "patch2");
+  EXPECT_EQ(patchmaker::GetFileExtension("C:\\dir\\noext"), "C:\\dir\\noext");
+  EXPECT_EQ(patchmaker::GetFileExtension("trailing."), "");
+  EXPECT_EQ(patchmaker::GetFileExtension("x.PATCH2"), "PATCH2");
+}
+
+TEST(Deflate, EmptyInputGivesEmptyOutput) {
+  EXPECT_TRUE(patchmaker::DeflateRawStream("").empty());
+  const Bytes s = patchmaker::DeflateRawStream("hello hello hello");
+  EXPECT_EQ(patchmaker::InflateRawStream(s, 17), "hello hello hello");
+}
+
+}  // namespace

@@ -1,0 +1,657 @@
+// Drives the demo program from outside, in the same Wine prefix, through
+// window messages, input and an OLE drag. Phases (one per run, so a
+// screenshot can be taken between them):
+//   first   controls, Created handler, button, question and message box,
+//           popup menu, input box, dropped files (leaves page 0 shown)
+//   second  tab page switch, group-box button, worker thread, file dialog,
+//           folder picker (page 1 shown)
+//   close   the program runs while a window is left and exits with code 0
+// Prints "N passed, M failed" on its last line.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"QelmarHostWindow";
+constexpr wchar_t kMainTitle[] = L"Qelmar 演示窗口";
+constexpr DWORD kTimeoutMs = 10000;
+
+int g_passed = 0;
+int g_failed = 0;
+
+void Check(bool ok, const char* what) {
+  if (ok) {
+    ++g_passed;
+    std::printf("ok   %s\n", what);
+  } else {
+    ++g_failed;
+    std::printf("FAIL %s\n", what);
+  }
+  std::fflush(stdout);
+}
+
+// Polls `done` until it holds or the time is up.
+template <typename Condition>
+bool WaitFor(Condition done, DWORD timeout_ms = kTimeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount() - start > timeout_ms) return false;
+    Sleep(20);
+  }
+}
+
+LRESULT Send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
+  return static_cast<LRESULT>(result);
+}
+
+std::wstring TextOf(HWND hwnd) {
+  LRESULT length = Send(hwnd, WM_GETTEXTLENGTH);
+  if (length <= 0) return std::wstring();
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  Send(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+  return std::wstring(buffer.data());
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[128] = {};
+  GetClassNameW(hwnd, name, 128);
+  return name;
+}
+
+LONG_PTR StyleOf(HWND hwnd) { return GetWindowLongPtrW(hwnd, GWL_STYLE); }
+
+DWORD ProcessOf(HWND hwnd) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  return process;
+}
+
+// Enumeration callbacks are named functions: a lambda has no stdcall
+// conversion on 32-bit.
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+  return TRUE;
+}
+
+std::vector<HWND> Descendants(HWND root) {
+  std::vector<HWND> found;
+  EnumChildWindows(root, &CollectWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// A descendant of `root` of that class, with that text when `text` is given.
+HWND FindChild(HWND root, const wchar_t* window_class, const wchar_t* text = nullptr) {
+  for (HWND hwnd : Descendants(root)) {
+    if (ClassOf(hwnd) == window_class && (text == nullptr || TextOf(hwnd) == text)) return hwnd;
+  }
+  return nullptr;
+}
+
+struct TopLevelSearch {
+  DWORD process;
+  const wchar_t* window_class;
+  const wchar_t* title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND hwnd, LPARAM parameter) {
+  auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
+  if (ProcessOf(hwnd) != search->process || !IsWindowVisible(hwnd)) return TRUE;
+  if (ClassOf(hwnd) != search->window_class) return TRUE;
+  if (search->title != nullptr && TextOf(hwnd) != search->title) return TRUE;
+  search->found = hwnd;
+  return FALSE;
+}
+
+// A visible top-level window of the process with that class (and title).
+HWND FindTopLevel(DWORD process, const wchar_t* window_class, const wchar_t* title) {
+  TopLevelSearch search = {process, window_class, title, nullptr};
+  EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Memory in the demo's process for the messages that carry pointers.
+class Remote {
+ public:
+  Remote(HANDLE process, std::size_t size)
+      : process_(process), address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
+  Remote(const Remote&) = delete;
+  Remote& operator=(const Remote&) = delete;
+  ~Remote() {
+    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+  }
+  bool ok() const { return address_ != nullptr; }
+  char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
+  LPARAM param(std::size_t offset = 0) const { return reinterpret_cast<LPARAM>(at(offset)); }
+  bool Write(std::size_t offset, const void* data, std::size_t size) const {
+    return WriteProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
+  }
+  bool Read(std::size_t offset, void* data, std::size_t size) const {
+    return ReadProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
+  }
+
+ private:
+  HANDLE process_;
+  void* address_;
+};
+
+constexpr std::size_t kTextChars = 1024;
+
+std::wstring ItemText(HANDLE process, HWND list, int row, int column) {
+  Remote memory(process, sizeof(LVITEMW) + kTextChars * sizeof(wchar_t));
+  if (!memory.ok()) return L"<no memory>";
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = reinterpret_cast<wchar_t*>(memory.at(sizeof(LVITEMW)));
+  item.cchTextMax = static_cast<int>(kTextChars);
+  memory.Write(0, &item, sizeof item);
+  Send(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), memory.param());
+  std::vector<wchar_t> text(kTextChars + 1, L'\0');
+  memory.Read(sizeof(LVITEMW), text.data(), kTextChars * sizeof(wchar_t));
+  return std::wstring(text.data());
+}
+
+std::wstring TabText(HANDLE process, HWND tab, int page) {
+  Remote memory(process, sizeof(TCITEMW) + kTextChars * sizeof(wchar_t));
+  if (!memory.ok()) return L"<no memory>";
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = reinterpret_cast<wchar_t*>(memory.at(sizeof(TCITEMW)));
+  item.cchTextMax = static_cast<int>(kTextChars);
+  memory.Write(0, &item, sizeof item);
+  Send(tab, TCM_GETITEMW, static_cast<WPARAM>(page), memory.param());
+  std::vector<wchar_t> text(kTextChars + 1, L'\0');
+  memory.Read(sizeof(TCITEMW), text.data(), kTextChars * sizeof(wchar_t));
+  return std::wstring(text.data());
+}
+
+bool SelectRow(HANDLE process, HWND list, int row) {
+  Remote memory(process, sizeof(LVITEMW));
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  memory.Write(0, &item, sizeof item);
+  return Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), memory.param()) != 0;
+}
+
+// A rectangle answered into the demo's memory: a row's bounds or a tab's.
+RECT RemoteRect(HANDLE process, HWND hwnd, UINT message, WPARAM index, LONG left_code) {
+  Remote memory(process, sizeof(RECT));
+  RECT rect{};
+  rect.left = left_code;
+  memory.Write(0, &rect, sizeof rect);
+  Send(hwnd, message, index, memory.param());
+  memory.Read(0, &rect, sizeof rect);
+  return rect;
+}
+
+POINT CenterOnScreen(HWND hwnd, const RECT& client_rect) {
+  POINT point = {(client_rect.left + client_rect.right) / 2, (client_rect.top + client_rect.bottom) / 2};
+  ClientToScreen(hwnd, &point);
+  return point;
+}
+
+void Mouse(DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  SendInput(1, &input, sizeof input);
+}
+
+void Key(WORD key) {
+  INPUT input[2] = {};
+  input[0].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = key;
+  input[1] = input[0];
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof input[0]);
+}
+
+// The child of a dialog with a control id.
+HWND DialogItem(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+// Wine's box keeps its icon static, visible but empty, when there is no icon.
+bool HasIcon(HWND dialog) {
+  for (HWND hwnd : Descendants(dialog)) {
+    if (ClassOf(hwnd) != L"Static" || (StyleOf(hwnd) & SS_TYPEMASK) != SS_ICON) continue;
+    if (IsWindowVisible(hwnd) && Send(hwnd, STM_GETICON) != 0) return true;
+  }
+  return false;
+}
+
+// ---- An OLE drag of files, as the shell would start it ---------------------
+
+class FileData final : public IDataObject {
+ public:
+  explicit FileData(const std::vector<std::wstring>& paths) {
+    std::size_t chars = 1;
+    for (const auto& path : paths) chars += path.size() + 1;
+    bytes_.resize(sizeof(DROPFILES) + chars * sizeof(wchar_t), 0);
+    auto* header = reinterpret_cast<DROPFILES*>(bytes_.data());
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    auto* names = reinterpret_cast<wchar_t*>(bytes_.data() + sizeof(DROPFILES));
+    for (const auto& path : paths) {
+      std::memcpy(names, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+      names += path.size() + 1;
+    }
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
+      *object = static_cast<IDataObject*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+    HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
+    if (global == nullptr) return E_OUTOFMEMORY;
+    std::memcpy(GlobalLock(global), bytes_.data(), bytes_.size());
+    GlobalUnlock(global);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = global;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+    return format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) != 0 ? S_OK : DV_E_FORMATETC;
+  }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+    out->ptd = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override {
+    if (direction != DATADIR_GET) return E_NOTIMPL;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return SHCreateStdEnumFmtEtc(1, &format, formats);
+  }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+ private:
+  LONG references_ = 1;
+  std::vector<char> bytes_;
+};
+
+// Lets the drag pass a few rounds over the target, then drops.
+class DropAtOnce final : public IDropSource {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
+      *object = static_cast<IDropSource*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
+  HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
+    if (escape) return DRAGDROP_S_CANCEL;
+    return ++rounds_ >= 3 ? DRAGDROP_S_DROP : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+ private:
+  LONG references_ = 1;
+  int rounds_ = 0;
+};
+
+DWORD DragFiles(const std::vector<std::wstring>& paths) {
+  FileData data(paths);
+  DropAtOnce source;
+  DWORD effect = DROPEFFECT_NONE;
+  DoDragDrop(&data, &source, DROPEFFECT_COPY, &effect);
+  return effect;
+}
+
+// ---- The demo's windows -------------------------------------------------------
+
+struct Demo {
+  HWND main = nullptr;
+  HWND side = nullptr;
+  DWORD process_id = 0;
+  HANDLE process = nullptr;
+  HWND tab = nullptr, list = nullptr, check = nullptr, progress = nullptr, add = nullptr;
+  HWND group = nullptr, inner = nullptr, edit = nullptr, label = nullptr, status = nullptr;
+  HWND choose_file = nullptr, choose_folder = nullptr;
+};
+
+bool Attach(Demo* demo) {
+  // Shown only once its Created handler has run.
+  bool found = WaitFor([&] {
+    demo->main = FindWindowW(kWindowClass, kMainTitle);
+    return demo->main != nullptr && IsWindowVisible(demo->main);
+  }, 30000);
+  Check(found, "the demo's window appears, found by its title");
+  if (!found) return false;
+  demo->process_id = ProcessOf(demo->main);
+  demo->process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                  PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
+                              FALSE, demo->process_id);
+  demo->side = FindTopLevel(demo->process_id, kWindowClass, L"");
+  demo->tab = FindChild(demo->main, WC_TABCONTROLW);
+  demo->list = FindChild(demo->main, WC_LISTVIEWW);
+  demo->check = FindChild(demo->main, L"Button", L"勾选提问");
+  demo->progress = FindChild(demo->main, PROGRESS_CLASSW);
+  demo->add = FindChild(demo->main, L"Button", L"添加");
+  demo->group = FindChild(demo->main, L"Button", L"分组");
+  demo->inner = FindChild(demo->main, L"Button", L"组内按钮");
+  demo->edit = FindChild(demo->main, L"Edit");
+  demo->label = FindChild(demo->main, L"Static", L"标签文字：中文显示");
+  demo->status = FindChild(demo->main, STATUSCLASSNAMEW);
+  demo->choose_file = FindChild(demo->main, L"Button", L"选择文件");
+  demo->choose_folder = FindChild(demo->main, L"Button", L"选择目录");
+  return demo->process != nullptr;
+}
+
+int RowCount(const Demo& demo) { return static_cast<int>(Send(demo.list, LVM_GETITEMCOUNT)); }
+
+bool Row(const Demo& demo, int row, const wchar_t* first, const wchar_t* second) {
+  return ItemText(demo.process, demo.list, row, 0) == first && ItemText(demo.process, demo.list, row, 1) == second;
+}
+
+// The demo runs from the driver's folder.
+std::wstring OwnFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.rfind(L'\\'));
+}
+
+void SystemChecks(const Demo& demo) {
+  HWND report = nullptr;
+  for (HWND hwnd : Descendants(demo.main)) {
+    if (ClassOf(hwnd) == L"Static" && TextOf(hwnd).rfind(L"程序：", 0) == 0) report = hwnd;
+  }
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  std::wstring expected = std::wstring(L"程序：demo.exe|配置：C:\\游戏|缺少：|注册表：") + windows +
+                          L"\\测试|关联：是";
+  Check(report != nullptr && TextOf(report) == expected,
+        "program name, profile text, REG_EXPAND_SZ and file-type default as expected");
+  if (report != nullptr && TextOf(report) != expected) std::printf("     got: %ls\n", TextOf(report).c_str());
+  wchar_t value[64] = {};
+  GetPrivateProfileStringW(L"目录", L"安装目录", L"", value, 64, (OwnFolder() + L"\\demo.ini").c_str());
+  Check(std::wstring(value) == L"C:\\游戏", "the profile file lies in the program's folder");
+  wchar_t association[64] = {};
+  LONG size = sizeof association;
+  Check(RegQueryValueW(HKEY_CLASSES_ROOT, L".qelmardemo", association, &size) == ERROR_SUCCESS &&
+            std::wstring(association) == L"演示补丁",
+        "the file-type default is stored as REG_SZ text");
+}
+
+void FirstPhase(Demo& demo) {
+  Check(TextOf(demo.main) == kMainTitle, "the title is the definition's, in Chinese");
+  Check((StyleOf(demo.main) & WS_CAPTION) == WS_CAPTION, "the titled window has a caption bar");
+
+  Check(demo.tab != nullptr, "a tab control exists");
+  Check(Send(demo.tab, TCM_GETITEMCOUNT) == 2, "the tab control has two pages");
+  Check(TabText(demo.process, demo.tab, 0) == L"列表页" && TabText(demo.process, demo.tab, 1) == L"分组页",
+        "the pages carry the captions of the items");
+  Check(Send(demo.tab, TCM_GETCURSEL) == 0, "page 0 is current at start");
+
+  Check(demo.list != nullptr, "a list view exists");
+  HWND header = reinterpret_cast<HWND>(Send(demo.list, LVM_GETHEADER));
+  Check(header != nullptr && Send(header, HDM_GETITEMCOUNT) == 2, "the list view has two columns");
+  Check((StyleOf(demo.list) & LVS_TYPEMASK) == LVS_REPORT && (StyleOf(demo.list) & LVS_SINGLESEL),
+        "the list view is a single-selection report view");
+  Check((Send(demo.list, LVM_GETEXTENDEDLISTVIEWSTYLE) & LVS_EX_FULLROWSELECT) != 0, "rows are selected whole");
+  Check(demo.list != nullptr && GetParent(demo.list) == demo.tab, "a unit of a page is a child of the tab control");
+
+  Check(demo.check != nullptr && (StyleOf(demo.check) & BS_TYPEMASK) == BS_AUTOCHECKBOX, "a check box exists");
+  Check(demo.add != nullptr && (StyleOf(demo.add) & BS_TYPEMASK) == BS_PUSHBUTTON, "the button \"add\" exists");
+  Check(demo.group != nullptr && (StyleOf(demo.group) & BS_TYPEMASK) == BS_GROUPBOX, "a group box exists");
+  Check(demo.inner != nullptr, "the button inside the group box exists");
+  RECT group_rect{}, inner_rect{};
+  GetWindowRect(demo.group, &group_rect);
+  GetWindowRect(demo.inner, &inner_rect);
+  Check(demo.inner != nullptr && GetParent(demo.inner) == GetParent(demo.group) &&
+            inner_rect.left == group_rect.left + 20 && inner_rect.top == group_rect.top + 36,
+        "the group's button is its sibling, placed relative to the group box");
+  Check(demo.edit != nullptr, "an edit box exists");
+  Check(demo.label != nullptr, "a label with Chinese text exists");
+  Check(demo.progress != nullptr, "a progress bar exists");
+  Check(demo.status != nullptr && TextOf(demo.status) == L"状态：就绪",
+        "the status bar shows its caption (the drop target was registered)");
+
+  Check(IsWindowVisible(demo.list) && IsWindowVisible(demo.add) && !IsWindowVisible(demo.edit) &&
+            !IsWindowVisible(demo.group) && !IsWindowVisible(demo.inner),
+        "only page 0's units are shown");
+
+  // What the Created handler did.
+  Check(TextOf(demo.edit) == L"已创建", "Created set the edit box's text");
+  Check(Send(demo.progress, PBM_GETPOS) == 30, "Created set the progress bar to 30");
+  Check(RowCount(demo) == 1 && Row(demo, 0, L"第一行", L"内容一"), "Created appended a row with two columns");
+
+  SystemChecks(demo);
+
+  Check(demo.side != nullptr, "the second window was loaded by Created");
+  if (demo.side != nullptr) {
+    Check((StyleOf(demo.side) & WS_CAPTION) != WS_CAPTION, "the untitled window has no caption bar");
+    HWND side_label = FindChild(demo.side, L"Static");
+    HWND side_progress = FindChild(demo.side, PROGRESS_CLASSW);
+    Check(side_label != nullptr && TextOf(side_label) == L"副窗口已载入", "\"window.unit\" names set a label of it");
+    Check(side_progress != nullptr && Send(side_progress, PBM_GETPOS) == 60, "and its progress bar");
+  }
+
+  // A click.
+  PostMessageW(demo.add, BM_CLICK, 0, 0);
+  Check(WaitFor([&] { return TextOf(demo.edit) == L"已点击按钮1"; }), "a click on \"add\" runs its handler");
+  Check(RowCount(demo) == 2 && Row(demo, 1, L"新行", L"第二列"), "the handler appended a row");
+
+  // A question, then a message box.
+  PostMessageW(demo.check, BM_CLICK, 0, 0);
+  HWND question = nullptr;
+  Check(WaitFor([&] { return (question = FindTopLevel(demo.process_id, L"#32770", L"信息：")) != nullptr; }),
+        "the check box asks a question");
+  if (question != nullptr) {
+    Check(TextOf(DialogItem(question, 0xFFFF)) == L"要继续吗？", "the question's text");
+    Check(DialogItem(question, IDOK) != nullptr && DialogItem(question, IDCANCEL) != nullptr,
+          "the question has OK and Cancel");
+    Check(!HasIcon(question), "the question has no icon");
+    Check(GetWindow(question, GW_OWNER) == nullptr, "the question has no owner");
+    PostMessageW(DialogItem(question, IDOK), BM_CLICK, 0, 0);
+  }
+  HWND message = nullptr;
+  Check(WaitFor([&] { return (message = FindTopLevel(demo.process_id, L"#32770", L"提示")) != nullptr; }),
+        "OK leads to a message box");
+  if (message != nullptr) {
+    Check(TextOf(DialogItem(message, 0xFFFF)) == L"你选择了确定", "the message box's text");
+    Check(DialogItem(message, IDCANCEL) == nullptr && FindChild(message, L"Button") != nullptr,
+          "the message box has one button");
+    Check(!HasIcon(message), "the message box has no icon");
+    PostMessageW(FindChild(message, L"Button"), BM_CLICK, 0, 0);
+  }
+  Check(WaitFor([&] { return TextOf(demo.status) == L"问答：确定"; }), "the handler saw OK");
+
+  // The popup menu: right click on a selected row, then 删除.
+  SelectRow(demo.process, demo.list, 0);
+  RECT row_rect = RemoteRect(demo.process, demo.list, LVM_GETITEMRECT, 0, LVIR_BOUNDS);
+  POINT at = CenterOnScreen(demo.list, row_rect);
+  SetForegroundWindow(demo.main);
+  SetCursorPos(at.x, at.y);
+  Mouse(MOUSEEVENTF_RIGHTDOWN);
+  Mouse(MOUSEEVENTF_RIGHTUP);
+  HWND menu = nullptr;
+  bool menu_shown = WaitFor([&] { return (menu = FindWindowW(L"#32768", nullptr)) != nullptr && IsWindowVisible(menu); });
+  Check(menu_shown, "a right click on a selected row opens the popup menu");
+  if (menu_shown) {
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+  }
+  Check(WaitFor([&] { return RowCount(demo) == 1; }) && Row(demo, 0, L"新行", L"第二列"),
+        "choosing \"delete\" deleted the selected row");
+
+  // The input box: double click on a selected row.
+  SelectRow(demo.process, demo.list, 0);
+  row_rect = RemoteRect(demo.process, demo.list, LVM_GETITEMRECT, 0, LVIR_BOUNDS);
+  LPARAM inside = MAKELPARAM((row_rect.left + row_rect.right) / 2, (row_rect.top + row_rect.bottom) / 2);
+  PostMessageW(demo.list, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+  PostMessageW(demo.list, WM_LBUTTONUP, 0, inside);
+  PostMessageW(demo.list, WM_LBUTTONDBLCLK, MK_LBUTTON, inside);
+  PostMessageW(demo.list, WM_LBUTTONUP, 0, inside);
+  HWND input = nullptr;
+  Check(WaitFor([&] { return (input = FindTopLevel(demo.process_id, L"#32770", L"请输入：")) != nullptr; }),
+        "a double click opens the input box with its title");
+  if (input != nullptr) {
+    HWND prompt = FindChild(input, L"Static", L"请输入新名称");
+    HWND field = FindChild(input, L"Edit");
+    Check(prompt != nullptr && IsWindowVisible(prompt), "the input box shows the prompt");
+    Check(field != nullptr && TextOf(field) == L"新行", "the input box starts with the row's text");
+    Check(TextOf(DialogItem(input, IDOK)) == L"确认输入(&O)" && TextOf(DialogItem(input, IDCANCEL)) == L"取消(&C)",
+          "the input box's buttons");
+    Check(GetWindow(input, GW_OWNER) == demo.main, "the input box is owned by the active window");
+    Send(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"改名行"));
+    PostMessageW(DialogItem(input, IDOK), BM_CLICK, 0, 0);
+  }
+  Check(WaitFor([&] { return ItemText(demo.process, demo.list, 0, 0) == L"改名行"; }), "the answer renamed the row");
+
+  // Dropped files, over the list view: the tab control's target takes them.
+  POINT over_list = CenterOnScreen(demo.list, RECT{0, 100, 300, 140});
+  SetCursorPos(over_list.x, over_list.y);
+  DWORD effect = DragFiles({L"C:\\甲.txt", L"C:\\b.txt"});
+  Check(effect == DROPEFFECT_COPY, "two files dropped with the copy effect");
+  Check(WaitFor([&] { return RowCount(demo) == 2; }) &&
+            Row(demo, 1, L"C:\\甲.txt\r\nC:\\b.txt\r\n", L"拖放"),
+        "the handler got every path followed by CR LF");
+  DragFiles({L"C:\\单个.txt"});
+  Check(WaitFor([&] { return RowCount(demo) == 3; }) && Row(demo, 2, L"C:\\单个.txt", L"拖放"),
+        "one dropped file arrives as its path alone");
+}
+
+void SecondPhase(Demo& demo) {
+  RECT page_rect = RemoteRect(demo.process, demo.tab, TCM_GETITEMRECT, 1, 0);
+  LPARAM inside = MAKELPARAM((page_rect.left + page_rect.right) / 2, (page_rect.top + page_rect.bottom) / 2);
+  PostMessageW(demo.tab, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+  PostMessageW(demo.tab, WM_LBUTTONUP, 0, inside);
+  Check(WaitFor([&] { return Send(demo.tab, TCM_GETCURSEL) == 1; }), "a click on the second tab selects it");
+  Check(WaitFor([&] {
+          return IsWindowVisible(demo.edit) && IsWindowVisible(demo.group) && IsWindowVisible(demo.inner) &&
+                 IsWindowVisible(demo.label) && !IsWindowVisible(demo.list) && !IsWindowVisible(demo.add);
+        }),
+        "page 1's units are shown, page 0's hidden");
+
+  PostMessageW(demo.inner, BM_CLICK, 0, 0);
+  Check(WaitFor([&] { return TextOf(demo.edit) == L"组内按钮已点击"; }), "a click on the group's button runs its handler");
+  Check(WaitFor([&] { return Send(demo.progress, PBM_GETPOS) == 100; }), "the worker moved the progress bar to 100");
+  Check(WaitFor([&] { return TextOf(demo.status) == L"工作线程读到：组内按钮已点击"; }),
+        "the worker read the edit box and wrote the status bar");
+}
+
+// The file dialog's name field: the Edit inside the ComboBox inside the
+// ComboBoxEx32, all with id 0x47c.
+HWND FileNameField(HWND dialog) {
+  for (HWND hwnd : Descendants(dialog)) {
+    if (ClassOf(hwnd) == L"Edit" && GetDlgCtrlID(hwnd) == 0x47c) return hwnd;
+  }
+  return nullptr;
+}
+
+// The dialog's own OK: a direct child Button with id 1 (other children have id 1 too).
+HWND DialogOk(HWND dialog) {
+  for (HWND hwnd : Descendants(dialog)) {
+    if (GetParent(hwnd) == dialog && ClassOf(hwnd) == L"Button" && GetDlgCtrlID(hwnd) == IDOK) return hwnd;
+  }
+  return nullptr;
+}
+
+void DialogPhase(Demo& demo) {
+  // The save dialog adds the unit's default extension.
+  PostMessageW(demo.choose_file, BM_CLICK, 0, 0);
+  HWND dialog = nullptr;
+  Check(WaitFor([&] { return (dialog = FindTopLevel(demo.process_id, L"#32770", nullptr)) != nullptr; }),
+        "the file dialog opens");
+  HWND field = dialog != nullptr ? FileNameField(dialog) : nullptr;
+  Check(field != nullptr && DialogOk(dialog) != nullptr, "it has a file name field and OK");
+  if (field != nullptr) {
+    Check(GetWindow(dialog, GW_OWNER) == nullptr, "the file dialog has no owner");
+    Send(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\新文件"));
+    PostMessageW(DialogOk(dialog), BM_CLICK, 0, 0);
+  }
+  Check(WaitFor([&] { return TextOf(demo.status) == L"文件：C:\\新文件.txt"; }),
+        "the chosen path comes back with the default extension");
+
+  // The folder picker, owned by the active window, the program's windows disabled.
+  PostMessageW(demo.choose_folder, BM_CLICK, 0, 0);
+  HWND picker = nullptr;
+  Check(WaitFor([&] { return (picker = FindTopLevel(demo.process_id, L"#32770", nullptr)) != nullptr; }),
+        "the folder picker opens");
+  if (picker != nullptr) {
+    Check(FindChild(picker, L"Static", L"请选择目录") != nullptr, "it shows the title text");
+    // Wine 8 draws no edit box for BIF_EDITBOX in the old-style picker, so it is not checked.
+    Check(GetWindow(picker, GW_OWNER) == demo.main, "it is owned by the active window");
+    Check(!IsWindowEnabled(demo.main) && demo.side != nullptr && !IsWindowEnabled(demo.side),
+          "every window of the program is disabled while it is open");
+    PostMessageW(DialogOk(picker), BM_CLICK, 0, 0);
+  }
+  wchar_t desktop[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
+  Check(WaitFor([&] { return TextOf(demo.status) == std::wstring(L"目录：") + desktop; }),
+        "OK answers the selected folder's path (the desktop)");
+  Check(IsWindowEnabled(demo.main) && IsWindowEnabled(demo.side), "the windows are enabled again");
+
+  PostMessageW(demo.choose_folder, BM_CLICK, 0, 0);
+  picker = nullptr;
+  WaitFor([&] { return (picker = FindTopLevel(demo.process_id, L"#32770", nullptr)) != nullptr; });
+  if (picker != nullptr) PostMessageW(GetDlgItem(picker, IDCANCEL), BM_CLICK, 0, 0);
+  Check(picker != nullptr && WaitFor([&] { return TextOf(demo.status) == L"目录："; }),
+        "Cancel answers the empty text");
+}
+
+void ClosePhase(Demo& demo) {
+  PostMessageW(demo.main, WM_CLOSE, 0, 0);
+  Check(WaitFor([&] { return !IsWindow(demo.main); }), "WM_CLOSE closes the main window");
+  Check(WaitForSingleObject(demo.process, 300) == WAIT_TIMEOUT && demo.side != nullptr && IsWindow(demo.side),
+        "the program runs on while its second window is open");
+  if (demo.side != nullptr) PostMessageW(demo.side, WM_CLOSE, 0, 0);
+  Check(WaitForSingleObject(demo.process, 15000) == WAIT_OBJECT_0, "closing the last window ends the program");
+  DWORD code = 1;
+  GetExitCodeProcess(demo.process, &code);
+  Check(code == 0, "the exit code is 0");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  OleInitialize(nullptr);
+  std::string phase = argc > 1 ? argv[1] : "first";
+  Demo demo;
+  if (Attach(&demo)) {
+    if (phase == "first") {
+      FirstPhase(demo);
+    } else if (phase == "second") {
+      SecondPhase(demo);
+      DialogPhase(demo);
+    } else if (phase == "close") {
+      ClosePhase(demo);
+    } else {
+      Check(false, "a known phase: first, second or close");
+    }
+  }
+  if (demo.process != nullptr) CloseHandle(demo.process);
+  OleUninitialize();
+  std::printf("%d passed, %d failed\n", g_passed, g_failed);
+  return g_failed == 0 ? 0 : 1;
+}
