@@ -41,11 +41,13 @@ enum class Event : std::uint8_t {
   RightClicked,
   FilesDropped,  // text: one dropped path alone, or every path followed by "\r\n"
   MenuSelected,
+  CloseRequested,  // the user asks to close the window; a handler may keep it open
 };
 
 struct EventArgs {
   Event event;
-  GbkText text;  // FilesDropped only
+  GbkText text;             // FilesDropped only
+  bool* keep_open = nullptr;  // CloseRequested only: set true to keep the window
 };
 using Handler = void (*)(const EventArgs& args);
 

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "host/system.h"
+#include "patchmaker/commands.h"
 #include "patchmaker/globals.h"
 #include "patchmaker/handlers.h"
 
@@ -43,6 +44,7 @@ const host::EventRow kMainEvents[] = {
     {kChooseButton, Event::Clicked, &OnChooseInstallDir},
     {kInstallButton, Event::Clicked, &OnInstallClicked},
     {kDeleteItem, Event::MenuSelected, &OnDeleteRow},
+    {nullptr, Event::CloseRequested, &OnMainWindowCloseRequested},
 };
 
 const host::WindowDef kMain = {kMainWindow, kMainTitle, 50, 50, 450, 310, true,
@@ -59,6 +61,13 @@ const host::WindowDef kLoading = {kLoadingWindow, nullptr, 50, 50, 380, 103, tru
                                   nullptr, 0};
 
 }  // namespace
+
+void OnMainWindowCloseRequested(const host::EventArgs& args) {
+  // A worker still writes a patch or the archive: closing now would cut it short.
+  if (RunningWorkers().load() == 0) return;
+  host::Ui().ShowMessage("正在处理，请等待完成后再关闭", "提示");
+  if (args.keep_open != nullptr) *args.keep_open = true;
+}
 
 const host::WindowDef& MainWindow() { return kMain; }
 const host::WindowDef& LoadingWindow() { return kLoading; }

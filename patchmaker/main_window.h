@@ -35,5 +35,7 @@ const host::WindowDef& LoadingWindow();
 
 // The creation handler of MainWindow.
 void OnMainWindowCreated(const host::EventArgs& args);
+// Keeps the window open while a worker installs or generates.
+void OnMainWindowCloseRequested(const host::EventArgs& args);
 
 }  // namespace patchmaker

@@ -266,7 +266,12 @@ std::vector<GbkText> ScriptedHost::loaded_windows() const {
   return names;
 }
 
-void ScriptedHost::UserCloses(const GbkText& window) { CloseWindow(window); }
+bool ScriptedHost::UserCloses(const GbkText& window) {
+  bool keep_open = false;
+  Fire(window + ".", Event::CloseRequested, GbkText(), &keep_open);
+  if (!keep_open) CloseWindow(window);
+  return !keep_open;
+}
 
 void ScriptedHost::SetText(const GbkText& unit, const GbkText& text) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -449,18 +454,19 @@ std::vector<Handler> ScriptedHost::HandlersFor(const GbkText& unit, Event event)
   const std::size_t dot = unit.find('.');
   Window* w = dot == GbkText::npos ? &windows_.front() : FindWindow(unit.substr(0, dot));
   const GbkText name = dot == GbkText::npos ? unit : unit.substr(dot + 1);
+  const bool is_window = name.empty() || name == w->def->name;
   std::vector<Handler> handlers;
   for (int i = 0; i < w->def->event_count; ++i) {
     const EventRow& row = w->def->events[i];
-    const bool same_unit = row.unit == nullptr ? name == w->def->name : name == row.unit;
+    const bool same_unit = row.unit == nullptr ? is_window : name == row.unit;
     if (same_unit && row.event == event) handlers.push_back(row.handler);
   }
   return handlers;
 }
 
-void ScriptedHost::Fire(const GbkText& unit, Event event, const GbkText& text) {
+void ScriptedHost::Fire(const GbkText& unit, Event event, const GbkText& text, bool* keep_open) {
   // Handlers run without the lock held, as on the window thread.
-  for (Handler h : HandlersFor(unit, event)) h(EventArgs{event, text});
+  for (Handler h : HandlersFor(unit, event)) h(EventArgs{event, text, keep_open});
 }
 
 void ScriptedHost::StartWorker(std::function<void()> work) {

@@ -54,14 +54,15 @@ class ScriptedHost final : public Backend, public WindowFramework, public System
   int unexpected_dialogs() const { return unexpected_dialogs_; }
 
   // ---- Events a test fires ------------------------------------------------------
-  void Fire(const GbkText& unit, Event event, const GbkText& text = GbkText());
+  void Fire(const GbkText& unit, Event event, const GbkText& text = GbkText(), bool* keep_open = nullptr);
   void Click(const GbkText& unit) { Fire(unit, Event::Clicked); }
   void Drop(const GbkText& text);  // onto the unit the drop target was registered on
   void SelectRow(const GbkText& list, int row);
   void SetChecked(const GbkText& unit, bool checked);
   void TypeText(const GbkText& unit, const GbkText& text);  // the user types into a box
-  // Closes a window as the user would (its units are gone afterwards).
-  void UserCloses(const GbkText& window);
+  // Asks to close a window as the user would; false when a handler kept it
+  // open. A closed window's units are gone.
+  bool UserCloses(const GbkText& window);
 
   // Workers run inline by default, so a test sees their messages in order.
   // Deferred: they wait until RunDeferredWorkers (on this thread) or

@@ -375,6 +375,13 @@ bool Win32Ui::Route(Window& window, UINT message, WPARAM wparam, LPARAM lparam, 
       }
       return false;
     }
+    case WM_CLOSE: {
+      bool keep_open = false;
+      Raise(window.def, nullptr, EventArgs{Event::CloseRequested, GbkText(), &keep_open});
+      if (!keep_open) return false;  // the default destroys the window
+      *result = 0;
+      return true;
+    }
     case WM_DESTROY:
       OnDestroy(window);
       *result = 0;

@@ -217,6 +217,21 @@ TEST_F(Commands, OneInstallationAtATime) {
   EXPECT_EQ(Entry("a.txt"), "old a") << "the refused drop changed nothing";
 }
 
+TEST_F(Commands, TheWindowStaysOpenWhileAWorkerRuns) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  host.SetWorkerMode(ScriptedHost::WorkerMode::Deferred);
+  host.AnswerFileDialog(Patch());
+  Run(host, [&] {
+    host.Click(patchmaker::kInstallButton);  // the worker has started, not finished
+    EXPECT_FALSE(host.UserCloses(patchmaker::kMainWindow));
+    EXPECT_TRUE(host.IsLoaded(patchmaker::kMainWindow));
+    host.RunDeferredWorkers();
+    EXPECT_TRUE(host.UserCloses(patchmaker::kMainWindow));
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"提示", "正在处理，请等待完成后再关闭"}, {"提示", "安装成功"}}));
+}
+
 // ---- Generation -----------------------------------------------------------
 
 TEST_F(Commands, GenerateFromFilesAndFromLoadedEntries) {
