@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace host {
 
@@ -46,7 +48,11 @@ class Files {
   virtual bool WriteWholeFile(const GbkText& path, const std::string& bytes) = 0;
   // Writes `bytes` to a new file beside `path`, then renames it over `path`:
   // a failure leaves any existing file at `path` as it was.
-  virtual bool ReplaceWholeFile(const GbkText& path, const std::string& bytes) = 0;
+  // The file's bytes may come in parts, written one after the other.
+  virtual bool ReplaceWholeFile(const GbkText& path, const std::vector<std::string_view>& parts) = 0;
+  bool ReplaceWholeFile(const GbkText& path, const std::string& bytes) {
+    return ReplaceWholeFile(path, std::vector<std::string_view>{bytes});
+  }
 };
 
 // The machine's own file system.

@@ -216,12 +216,19 @@ class PlatformFileSystem final : public Files {
     return file.Close() && written;
   }
 
-  bool ReplaceWholeFile(const GbkText& path, const std::string& bytes) override {
+  using Files::ReplaceWholeFile;
+  bool ReplaceWholeFile(const GbkText& path, const std::vector<std::string_view>& parts) override {
     const GbkText temp = path + ".tmp";
     bool ok;
     {
       PlatformFile file(CreateTruncated(temp));
-      ok = file.WriteAt(0, bytes.data(), bytes.size()) && file.Flush();
+      std::uint64_t at = 0;
+      ok = true;
+      for (std::string_view part : parts) {
+        ok = ok && file.WriteAt(at, part.data(), part.size());
+        at += part.size();
+      }
+      ok = ok && file.Flush();
       ok = file.Close() && ok;
     }
     if (ok) ok = RenameReplacing(temp, path);

@@ -56,5 +56,8 @@ void ConvertOldPatch(const GbkText& path);
 Bytes DeflateRawStream(const Bytes& data);
 // The worker of "生成".
 void GeneratePatch();
+// How many rows are compressed at once: 0 for one per core (the default), 1
+// for none beside the worker itself.
+void SetCompressionThreads(int threads);
 
 }  // namespace patchmaker

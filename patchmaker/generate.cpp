@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <limits>
@@ -133,15 +134,18 @@ int ProgressOf(std::size_t done, std::size_t total) {
   return static_cast<int>(share * 100.0);
 }
 
+std::atomic<int> g_threads{0};
+
 // Rows compressed ahead of the one being assembled; bounds memory to a few
 // files beyond the patch itself.
 std::size_t Lookahead() {
-  const unsigned cores = std::thread::hardware_concurrency();
+  const int chosen = g_threads.load();
+  const unsigned cores = chosen > 0 ? static_cast<unsigned>(chosen) : std::thread::hardware_concurrency();
   return cores == 0 ? 2 : 2 * static_cast<std::size_t>(cores);
 }
 
 // False (with its message shown) when a row stops the generation.
-bool BuildDataAndIndex(const Snapshot& s, Bytes* data_block, GbkText* index) {
+bool BuildDataAndIndex(const Snapshot& s, std::vector<Bytes>* streams, GbkText* index) {
   host::WindowFramework& ui = host::Ui();
   const std::size_t n = s.rows.size();
   std::vector<std::future<RowResult>> pending(n);
@@ -150,7 +154,8 @@ bool BuildDataAndIndex(const Snapshot& s, Bytes* data_block, GbkText* index) {
   std::int64_t offset = 0;
   for (std::size_t i = 0; i < n; ++i) {
     for (; launched < n && launched < i + ahead; ++launched)
-      pending[launched] = std::async(std::launch::async, MakeRow, std::cref(s.rows[launched]), std::cref(s));
+      pending[launched] = std::async(g_threads.load() == 1 ? std::launch::deferred : std::launch::async, MakeRow,
+                                     std::cref(s.rows[launched]), std::cref(s));
     RowResult r = pending[i].get();
     if (r.status != RowResult::kOk) {
       for (std::size_t j = i + 1; j < launched; ++j) pending[j].wait();
@@ -162,7 +167,7 @@ bool BuildDataAndIndex(const Snapshot& s, Bytes* data_block, GbkText* index) {
       ui.ShowMessage("补丁文件写入失败", kGenerated);
       return false;
     }
-    data_block->append(r.stream);
+    streams->push_back(std::move(r.stream));
     *index += s.rows[i].name + "|" + std::to_string(offset) + "|" + std::to_string(r.compressed_size) + "|" +
               std::to_string(r.uncompressed_size) + "\r\n";
     offset += r.compressed_size;
@@ -172,6 +177,8 @@ bool BuildDataAndIndex(const Snapshot& s, Bytes* data_block, GbkText* index) {
 }
 
 }  // namespace
+
+void SetCompressionThreads(int threads) { g_threads.store(threads < 0 ? 0 : threads); }
 
 Bytes DeflateRawStream(const Bytes& data) {
   if (data.empty()) return Bytes();
@@ -204,12 +211,22 @@ void GeneratePatch() {
   // A cancelled dialog chose no file: nothing is written or shown.
   if (ui.ShowFileDialog(kDialog, request, &target)) {
     const Snapshot snapshot = TakeSnapshot();
-    Bytes data_block;
+    // The streams stay apart and go to the file as parts: no second copy of
+    // the data block in memory.
+    std::vector<Bytes> streams;
     GbkText index;
-    if (BuildDataAndIndex(snapshot, &data_block, &index)) {
-      const Bytes file = AssemblePatchFile(PatchVersion::kV02, static_cast<std::int32_t>(snapshot.rows.size()),
-                                           data_block, EncryptPatchIndex(index, PatchKeyStream()));
-      if (host::FileSystem().ReplaceWholeFile(target, file)) {
+    if (BuildDataAndIndex(snapshot, &streams, &index)) {
+      std::size_t data_length = 0;
+      for (const Bytes& stream : streams) data_length += stream.size();
+      const Bytes header = PatchFileHeader(PatchVersion::kV02, static_cast<std::int32_t>(snapshot.rows.size()),
+                                           static_cast<std::int32_t>(data_length));
+      const GbkText stored_index = EncryptPatchIndex(index, PatchKeyStream());
+      std::vector<std::string_view> parts;
+      parts.reserve(streams.size() + 2);
+      parts.emplace_back(header);
+      for (const Bytes& stream : streams) parts.emplace_back(stream);
+      parts.emplace_back(stored_index);
+      if (host::FileSystem().ReplaceWholeFile(target, parts)) {
         ui.ShowMessage("成功", kGenerated);
       } else {
         ui.ShowMessage("补丁文件写入失败", kGenerated);

@@ -172,12 +172,18 @@ GbkText DecryptPatchIndex(const GbkText& stored_index, const Bytes& key_stream) 
   return GbkText(bytes.c_str());
 }
 
+Bytes PatchFileHeader(PatchVersion version, std::int32_t entry_count, std::int32_t data_length) {
+  Bytes header = PatchBanner(version);
+  AppendInt32(&header, entry_count);
+  AppendInt32(&header, data_length);
+  return header;
+}
+
 Bytes AssemblePatchFile(PatchVersion version, std::int32_t entry_count, const Bytes& data_block,
                         const GbkText& stored_index) {
-  Bytes file = PatchBanner(version);
+  Bytes file;
   file.reserve(kDataBlockAt + data_block.size() + stored_index.size());
-  AppendInt32(&file, entry_count);
-  AppendInt32(&file, static_cast<std::int32_t>(data_block.size()));
+  file = PatchFileHeader(version, entry_count, static_cast<std::int32_t>(data_block.size()));
   file += data_block;
   file += stored_index;
   return file;

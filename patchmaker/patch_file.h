@@ -81,6 +81,9 @@ GbkText DecryptPatchIndex(const GbkText& stored_index, const Bytes& key_stream);
 Bytes AssemblePatchFile(PatchVersion version, std::int32_t entry_count, const Bytes& data_block,
                         const GbkText& stored_index);
 
+// The first 120 bytes of a patch file: banner, n, L.
+Bytes PatchFileHeader(PatchVersion version, std::int32_t entry_count, std::int32_t data_length);
+
 // One entry to write: its in-archive name, its zlib stream, its inflated size.
 struct PatchEntry {
   GbkText name;

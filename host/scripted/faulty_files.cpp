@@ -43,9 +43,9 @@ bool FaultyFiles::WriteWholeFile(const GbkText& path, const std::string& bytes) 
   return ok;
 }
 
-bool FaultyFiles::ReplaceWholeFile(const GbkText& path, const std::string& bytes) {
+bool FaultyFiles::ReplaceWholeFile(const GbkText& path, const std::vector<std::string_view>& parts) {
   if (NextWriteFails()) return false;
-  const bool ok = inner_.ReplaceWholeFile(path, bytes);
+  const bool ok = inner_.ReplaceWholeFile(path, parts);
   AfterWrite();
   return ok;
 }

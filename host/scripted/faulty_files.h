@@ -38,7 +38,8 @@ class FaultyFiles : public Files {
   std::unique_ptr<File> OpenExisting(const GbkText& path) override;
   bool ReadWholeFile(const GbkText& path, std::string* bytes) override;
   bool WriteWholeFile(const GbkText& path, const std::string& bytes) override;
-  bool ReplaceWholeFile(const GbkText& path, const std::string& bytes) override;
+  using Files::ReplaceWholeFile;
+  bool ReplaceWholeFile(const GbkText& path, const std::vector<std::string_view>& parts) override;
 
  private:
   friend class FaultyFile;

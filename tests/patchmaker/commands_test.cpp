@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 
 #include "host/binding.h"
@@ -240,7 +241,6 @@ TEST_F(Commands, GenerateFromFilesAndFromLoadedEntries) {
   const GbkText empty = File("empty.bin", "");
   const GbkText out = program_.File("out.patch2"), again = program_.File("again.patch2");
   host.AnswerFileDialog(out);
-  host.AnswerFileDialog(again);
   Run(host, [&] {
     for (const auto& [name, path] : std::vector<std::pair<GbkText, GbkText>>{{"a.txt", f1}, {"e.txt", empty}, {"b.txt", f2}}) {
       const int row = host.AppendRow(patchmaker::kList, name);
@@ -249,14 +249,21 @@ TEST_F(Commands, GenerateFromFilesAndFromLoadedEntries) {
     host.Click(patchmaker::kGenerateButton);
     EXPECT_EQ(host.positions(patchmaker::kGenerateProgress), (std::vector<int>{33, 66, 100}));
     EXPECT_TRUE(host.IsEnabled(patchmaker::kGenerateButton));
+    // One thread gives the same file.
+    patchmaker::SetCompressionThreads(1);
+    host.AnswerFileDialog(program_.File("single.patch2"));
+    host.Click(patchmaker::kGenerateButton);
+    patchmaker::SetCompressionThreads(0);
+    host.AnswerFileDialog(again);
     // Load the result into an emptied list and generate again: the same bytes.
     host.SetChecked(patchmaker::kClearCheck, true);
     host.Drop(out);
     EXPECT_EQ(host.ItemText(patchmaker::kList, 2, 1), "内部ID3");
     host.Click(patchmaker::kGenerateButton);
   });
-  EXPECT_EQ(host.messages(), (Messages{{"补丁生成", "成功"}, {"信息：", "补丁载入完成"}, {"补丁生成", "成功"}}));
+  EXPECT_EQ(host.messages(), (Messages{{"补丁生成", "成功"}, {"补丁生成", "成功"}, {"信息：", "补丁载入完成"}, {"补丁生成", "成功"}}));
   const Bytes bytes = Read(out);
+  EXPECT_EQ(Read(program_.File("single.patch2")), bytes);
   EXPECT_EQ(testing_support::ToHex(Read(again)), testing_support::ToHex(bytes));
   patchmaker::PatchFile patch;
   auto file = host::PlatformFiles().OpenExisting(out);
@@ -270,6 +277,37 @@ TEST_F(Commands, GenerateFromFilesAndFromLoadedEntries) {
   EXPECT_EQ(patch.lines[1].compressed_size, 0);
   EXPECT_EQ(patch.lines[2].offset, static_cast<std::int32_t>(c1)) << "an empty file adds no bytes";
   EXPECT_EQ(patch.lines[2].uncompressed_size, 6);
+}
+
+TEST_F(Commands, GenerationOnAWorkerBesideLoadsOnTheWindowThread) {
+  // Real threads: the generation snapshots rows and entries while the window
+  // thread loads patches into the same list and table.
+  ScriptedHost host(program_.path());
+  host.SetWorkerMode(ScriptedHost::WorkerMode::Deferred);
+  const GbkText loaded = File("l.patch2", fixtures::MakePatch({{"x1", "s1", 1}, {"x2", "s2", 2}}));
+  const GbkText f = File("f.bin", "file content");
+  const GbkText out = program_.File("threads.patch2");
+  host.AnswerFileDialog(out);
+  Run(host, [&] {
+    host.Drop(loaded);
+    for (int i = 0; i < 50; ++i) {
+      const int row = host.AppendRow(patchmaker::kList, "f" + std::to_string(i));
+      host.SetItemText(patchmaker::kList, row, 1, f);
+    }
+    host.Click(patchmaker::kGenerateButton);
+    host.StartDeferredWorkers();
+    for (int i = 0; i < 5; ++i) host.Drop(loaded);
+    host.JoinWorkers();
+  });
+  const Messages m = host.messages();
+  EXPECT_EQ(std::count(m.begin(), m.end(), std::make_pair(GbkText("补丁生成"), GbkText("成功"))), 1);
+  EXPECT_EQ(std::count(m.begin(), m.end(), std::make_pair(GbkText("信息："), GbkText("补丁载入完成"))), 6);
+  patchmaker::PatchFile patch;
+  auto file = host::PlatformFiles().OpenExisting(out);
+  ASSERT_EQ(patchmaker::ReadPatchFile(file.get(), patchmaker::PatchVersion::kV02, patchmaker::DefaultPatchKeyStream(),
+                                      false, &patch),
+            patchmaker::PatchReadStatus::kOk);
+  EXPECT_GE(patch.entry_count, 52);
 }
 
 TEST_F(Commands, ProgressOfAHundredRows) {
