@@ -131,3 +131,23 @@ TEST_F(PlatformFilesTest, FaultyFilesBreakExactlyTheChosenOperation) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlatformFilesTest, ReplaceKeepsTheOldFileWhenTheNewOneCannotBeWritten) {
+  ASSERT_TRUE(files_.WriteWholeFile(Path("p.patch2"), "old patch"));
+  ASSERT_TRUE(files_.ReplaceWholeFile(Path("p.patch2"), std::vector<std::string_view>{"new ", "patch"}));
+  std::string back;
+  ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
+  EXPECT_EQ(back, "new patch");
+  EXPECT_FALSE(files_.ReadWholeFile(Path("p.patch2.tmp"), &back)) << "no temporary file left behind";
+
+  // The temporary file cannot be created (a folder of that name is in the way).
+  std::filesystem::create_directories(dir_ / "p.patch2.tmp");
+  EXPECT_FALSE(files_.ReplaceWholeFile(Path("p.patch2"), std::string("broken")));
+  ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
+  EXPECT_EQ(back, "new patch");
+  EXPECT_FALSE(files_.ReplaceWholeFile(Path("no folder\\x.patch2"), std::string("x")));
+}
+
+}  // namespace
