@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "patchmaker/patch_file.h"
@@ -26,6 +27,9 @@ void EndInstallation();
 // Workers of "安装" and "生成" that are running; the main window stays open
 // while there are any.
 std::atomic<int>& RunningWorkers();
+// Starts `work` as a counted worker. The count drops when the work ends, and
+// also when no thread could be started and the work is dropped unrun.
+void StartCountedWorker(void (*work)());
 
 // ---- Command line and file type ---------------------------------------------
 

@@ -192,11 +192,7 @@ Bytes DeflateRawStream(const Bytes& data) {
 }
 
 void OnGenerateClicked(const host::EventArgs& /*args*/) {
-  ++RunningWorkers();
-  host::Ui().StartWorker([] {
-    GeneratePatch();
-    --RunningWorkers();
-  });
+  StartCountedWorker(&GeneratePatch);
 }
 
 void GeneratePatch() {

@@ -41,6 +41,15 @@ void EndInstallation() { g_installing.store(false); }
 
 std::atomic<int>& RunningWorkers() { return g_running_workers; }
 
+void StartCountedWorker(void (*work)()) {
+  struct Count {
+    Count() { ++g_running_workers; }
+    ~Count() { --g_running_workers; }
+  };
+  auto count = std::make_shared<Count>();
+  host::Ui().StartWorker([count, work] { work(); });
+}
+
 void OnInstallClicked(const host::EventArgs& /*args*/) {
   if (InstallDirectory().empty()) {
     SetInstallDirectory(ReadConfig(kInstallDirectoryKey));
@@ -52,11 +61,7 @@ void OnInstallClicked(const host::EventArgs& /*args*/) {
       WriteConfig(kInstallDirectoryKey, folder);
     }
   }
-  ++g_running_workers;
-  host::Ui().StartWorker([] {
-    InstallPatchFromDialog();
-    --g_running_workers;
-  });
+  StartCountedWorker(&InstallPatchFromDialog);
 }
 
 void InstallPatchFromDialog() {

@@ -77,7 +77,9 @@ const UnitClass kUnitClasses[] = {
     {UnitType::DropTarget, nullptr, 0, 0, nullptr},
     {UnitType::ProgressBar, PROGRESS_CLASSA, 0, 0, &SetUpProgressBar},
     {UnitType::Button, WC_BUTTONA, BS_PUSHBUTTON | WS_TABSTOP, 0, nullptr},
-    {UnitType::GroupBox, WC_BUTTONA, BS_GROUPBOX, 0, nullptr},
+    // Transparent: the tab control clips its children, so without this nothing
+    // would paint the inside of a group box on the page shown first.
+    {UnitType::GroupBox, WC_BUTTONA, BS_GROUPBOX, WS_EX_TRANSPARENT, nullptr},
     {UnitType::Edit, WC_EDITA, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, nullptr},
     // Placed and sized by its definition like every other unit.
     {UnitType::StatusBar, STATUSCLASSNAMEA, CCS_NOPARENTALIGN | CCS_NORESIZE, 0, &SetUpStatusBar},
