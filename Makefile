@@ -10,7 +10,7 @@ NATIVE := build/native
 WINDOWS := build/windows
 WIN64 := build/win64
 
-.PHONY: all deps native windows win64 test test-native test-windows wine-prefix bench clean
+.PHONY: all deps native windows win64 test test-native test-windows smoke run wine-prefix bench clean
 
 all: native windows
 
@@ -48,10 +48,45 @@ test-windows: windows
 	if [ "$$wb" != windows ]; then $(MAKE) --no-print-directory win64; fi; \
 	bash scripts/wine-prefix.sh --start && bash scripts/run-ctest.sh build/$$wb "wine $$wb"
 
+# The programs under Wine + Xvfb, driven from outside: builds what the smoke
+# scripts need in the build this machine's Wine runs (patchsetup's targets when
+# they exist), then runs every scripts/*-smoke.sh, each with its own prefix.
+SMOKE_TARGETS := patchmaker demo driver patchmaker_smoke
+SMOKE_OPTIONAL := patchsetup patchsetup_smoke
+smoke:
+	@wb=$$(bash scripts/wine-build.sh); \
+	[ -f build/$$wb/CMakeCache.txt ] || $(MAKE) --no-print-directory build/$$wb/CMakeCache.txt || exit 1; \
+	cmake --build build/$$wb -j$(JOBS) --target $(SMOKE_TARGETS) >build/$$wb/smoke-build.log 2>&1 \
+	  || { tail -n 50 build/$$wb/smoke-build.log; exit 1; }; \
+	known=$$(cmake --build build/$$wb --target help | sed -n 's/^\.\.\. \([^ ]*\).*/\1/p'); \
+	extra=""; for t in $(SMOKE_OPTIONAL); do grep -qx "$$t" <<<"$$known" && extra="$$extra $$t"; done; \
+	if [ -n "$$extra" ]; then \
+	  cmake --build build/$$wb -j$(JOBS) --target $$extra >>build/$$wb/smoke-build.log 2>&1 \
+	    || { tail -n 50 build/$$wb/smoke-build.log; exit 1; }; \
+	fi; \
+	failed=0; \
+	for s in scripts/*-smoke.sh; do \
+	  name=$$(basename $$s .sh); start=$$(date +%s); \
+	  if bash $$s >build/$$wb/$$name.out 2>&1; then rc=0; else rc=1; failed=1; fi; \
+	  echo "[$$name] $$(tail -n 1 build/$$wb/$$name.out) ($$(( $$(date +%s) - start )) s)"; \
+	  if [ $$rc -ne 0 ]; then echo "[$$name] failed:"; cat build/$$wb/$$name.out; fi; \
+	done; \
+	exit $$failed
+
 # Installs what is missing, configures and builds, runs every test.
 test: deps
 	@$(MAKE) --no-print-directory test-native
 	@$(MAKE) --no-print-directory test-windows
+	@$(MAKE) --no-print-directory smoke
+
+# Builds patchmaker.exe for this machine's Wine and runs it until it is closed
+# (headless under Xvfb when there is no display).
+run: deps
+	@wb=$$(bash scripts/wine-build.sh); \
+	[ -f build/$$wb/CMakeCache.txt ] || $(MAKE) --no-print-directory build/$$wb/CMakeCache.txt || exit 1; \
+	cmake --build build/$$wb -j$(JOBS) --target patchmaker >build/$$wb/run-build.log 2>&1 \
+	  || { tail -n 50 build/$$wb/run-build.log; exit 1; }; \
+	bash scripts/run-patchmaker.sh
 
 # Benchmarks beside the oracle libraries, in one run (native, Release).
 bench: deps

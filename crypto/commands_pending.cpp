@@ -4,15 +4,5 @@
 
 namespace crypto {
 
-void CRYPTO_CALL encodefile(CommandResult*, std::int32_t, CommandArg*) {}
-void CRYPTO_CALL decodefile(CommandResult*, std::int32_t, CommandArg*) {}
-void CRYPTO_CALL hashbin(CommandResult*, std::int32_t, CommandArg*) {}
-void CRYPTO_CALL hashfile(CommandResult*, std::int32_t, CommandArg*) {}
-void CRYPTO_CALL zipbin(CommandResult*, std::int32_t, CommandArg*) {}
-void CRYPTO_CALL unzipbin(CommandResult*, std::int32_t, CommandArg*) {}
-void CRYPTO_CALL rsaen(CommandResult*, std::int32_t, CommandArg*) {}
-void CRYPTO_CALL rsade(CommandResult*, std::int32_t, CommandArg*) {}
-void CRYPTO_CALL int2hex(CommandResult*, std::int32_t, CommandArg*) {}
-void CRYPTO_CALL hex2int(CommandResult*, std::int32_t, CommandArg*) {}
 
 }  // namespace crypto

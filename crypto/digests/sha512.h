@@ -1,0 +1,55 @@
+// SHA-384 and SHA-512 (FIPS 180-4): 128-byte blocks, big-endian 64-bit words.
+// The two differ only in their initial values and the digest length, so both
+// sit on one base class.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "crypto/digests/block_digest.h"
+#include "crypto/hash.h"
+
+namespace crypto {
+
+class Sha512Base : public Hash {
+ public:
+  using Hash::Hash;
+  ~Sha512Base() override;
+
+  void StartDigest() override;
+  void AddBytes(const void* data, std::uint32_t n) override;
+  // Writes the first DigestBits/8 bytes of the big-endian chaining words.
+  void FinishDigest(std::uint8_t* digest) override;
+  void WipeDigestState() override;
+
+ protected:
+  virtual const std::uint64_t* InitialState() const = 0;  // 8 words
+
+ private:
+  void Compress(const std::uint8_t* blocks, std::size_t count);
+
+  std::uint64_t h_[8] = {};
+  BlockBuffer<128> buffer_;
+};
+
+class Sha384 final : public Sha512Base {
+ public:
+  static const HashClass kClass;  // id 45, "SHA384", 384 bits
+  using Sha512Base::Sha512Base;
+  const HashClass& Class() const override { return kClass; }
+
+ protected:
+  const std::uint64_t* InitialState() const override;
+};
+
+class Sha512 final : public Sha512Base {
+ public:
+  static const HashClass kClass;  // id 46, "SHA512", 512 bits
+  using Sha512Base::Sha512Base;
+  const HashClass& Class() const override { return kClass; }
+
+ protected:
+  const std::uint64_t* InitialState() const override;
+};
+
+}  // namespace crypto

@@ -1,0 +1,64 @@
+// Files for the file commands. A path is the command's GBK text: Windows takes
+// it through the ANSI functions (which follow the system code page, 936 on the
+// programs' machines), POSIX takes the bytes as they are. A null path is the
+// empty one. Every failure raises FileError; the commands catch it.
+#pragma once
+
+#include <cstdint>
+
+#include "crypto/errors.h"
+#include "crypto/stream.h"
+
+namespace crypto {
+
+class FileError : public Exception {
+  using Exception::Exception;
+};
+
+// True when a regular file exists at the path (a directory does not count).
+// Never raises.
+bool IsExistingFile(const char* path) noexcept;
+
+// A file opened for reading; writers may not change it meanwhile where the
+// system can prevent that (Windows).
+class InputFile final : public ByteStream {
+ public:
+  explicit InputFile(const char* path);
+  ~InputFile() override;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  std::uint64_t Size() const;
+  // Fills the buffer up to n bytes; fewer only at the end of the file.
+  std::uint32_t Read(void* buffer, std::uint32_t n) override;
+  // Raises: the file is read-only.
+  void Write(const void* buffer, std::uint32_t n) override;
+
+  // True when the path names this very file, by identity rather than by
+  // spelling (device and inode; volume serial and file index on Windows), so
+  // links, "." and "..", and case differences are all caught. False when
+  // nothing is at the path. Never raises.
+  bool IsSameFileAs(const char* path) const noexcept;
+
+ private:
+  std::intptr_t handle_;
+};
+
+// A file created for writing, or emptied when it exists.
+class OutputFile final : public ByteStream {
+ public:
+  explicit OutputFile(const char* path);
+  ~OutputFile() override;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Raises: the file is write-only.
+  std::uint32_t Read(void* buffer, std::uint32_t n) override;
+  // Writes all n bytes or raises.
+  void Write(const void* buffer, std::uint32_t n) override;
+
+ private:
+  std::intptr_t handle_;
+};
+
+}  // namespace crypto
