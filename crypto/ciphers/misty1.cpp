@@ -64,17 +64,33 @@ inline void Store32(std::uint8_t* p, std::uint32_t v) {
   p[3] = static_cast<std::uint8_t>(v);
 }
 
-// The 16-bit function FI: a 9-bit and a 7-bit half through S9, S7, S9, with
-// the key mixed in between.
+// The 16-bit function FI: a 9-bit half a and a 7-bit half b through S9, S7,
+// S9, with the key mixed in between. After the first two steps the halves are
+// d9 = S9[a] ^ b and d7 = S7[b] ^ b ^ (S9[a] & 0x7f): one term from a and one
+// from b, so two tables give the packed word d7 << 9 | d9 at once, and the key
+// XORs into that word as it stands. The entries are 32-bit so that the
+// arithmetic stays in full registers.
+struct FiTables {
+  std::uint32_t from_a[512];
+  std::uint32_t from_b[128];
+  std::uint32_t s9[512];
+};
+
+constexpr FiTables MakeFiTables() {
+  FiTables t{};
+  for (int a = 0; a < 512; ++a) {
+    t.from_a[a] = static_cast<std::uint32_t>((kS9[a] & 0x7F) << 9 | kS9[a]);
+    t.s9[a] = kS9[a];
+  }
+  for (int b = 0; b < 128; ++b) t.from_b[b] = static_cast<std::uint32_t>((kS7[b] ^ b) << 9 | b);
+  return t;
+}
+
+constexpr FiTables kFi = MakeFiTables();
+
 inline std::uint32_t Fi(std::uint32_t in, std::uint32_t key) {
-  std::uint32_t d9 = in >> 7;
-  std::uint32_t d7 = in & 0x7F;
-  d9 = kS9[d9] ^ d7;
-  d7 = (kS7[d7] ^ d9) & 0x7F;
-  d7 ^= key >> 9;
-  d9 ^= key & 0x1FF;
-  d9 = kS9[d9] ^ d7;
-  return d7 << 9 | d9;
+  const std::uint32_t p = kFi.from_a[in >> 7] ^ kFi.from_b[in & 0x7F] ^ key;
+  return (p & 0xFE00) ^ (p >> 9) ^ kFi.s9[p & 0x1FF];
 }
 
 // FO with its seven subkeys.
