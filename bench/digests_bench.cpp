@@ -83,7 +83,8 @@ void Register(const std::string& name, Run run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool legacy = OSSL_PROVIDER_load(nullptr, "legacy") != nullptr && OSSL_PROVIDER_load(nullptr, "default") != nullptr;
+  const bool legacy =
+      OSSL_PROVIDER_load(nullptr, "legacy") != nullptr && OSSL_PROVIDER_load(nullptr, "default") != nullptr;
   struct Row {
     std::int32_t number;
     const char* name;
@@ -92,21 +93,33 @@ int main(int argc, char** argv) {
   std::vector<Row> rows = {
       {21, "Haval", {}},
       {22, "MD4", {{"CryptoPP", CryptoPp<CryptoPP::Weak::MD4>()}, {"Botan", BotanHash("MD4")}}},
-      {23, "MD5",
+      {23,
+       "MD5",
        {{"CryptoPP", CryptoPp<CryptoPP::Weak::MD5>()}, {"Botan", BotanHash("MD5")}, {"OpenSSL", OpenSsl(EVP_md5())}}},
       {24, "RipeMD128", {{"CryptoPP", CryptoPp<CryptoPP::RIPEMD128>()}}},
-      {25, "RipeMD160",
+      {25,
+       "RipeMD160",
        {{"CryptoPP", CryptoPp<CryptoPP::RIPEMD160>()},
         {"Botan", BotanHash("RIPEMD-160")},
         {"OpenSSL", OpenSsl(EVP_ripemd160())}}},
-      {26, "SHA1",
+      {26,
+       "SHA1",
        {{"CryptoPP", CryptoPp<CryptoPP::SHA1>()}, {"Botan", BotanHash("SHA-160")}, {"OpenSSL", OpenSsl(EVP_sha1())}}},
-      {27, "SHA256",
-       {{"CryptoPP", CryptoPp<CryptoPP::SHA256>()}, {"Botan", BotanHash("SHA-256")}, {"OpenSSL", OpenSsl(EVP_sha256())}}},
-      {28, "SHA384",
-       {{"CryptoPP", CryptoPp<CryptoPP::SHA384>()}, {"Botan", BotanHash("SHA-384")}, {"OpenSSL", OpenSsl(EVP_sha384())}}},
-      {29, "SHA512",
-       {{"CryptoPP", CryptoPp<CryptoPP::SHA512>()}, {"Botan", BotanHash("SHA-512")}, {"OpenSSL", OpenSsl(EVP_sha512())}}},
+      {27,
+       "SHA256",
+       {{"CryptoPP", CryptoPp<CryptoPP::SHA256>()},
+        {"Botan", BotanHash("SHA-256")},
+        {"OpenSSL", OpenSsl(EVP_sha256())}}},
+      {28,
+       "SHA384",
+       {{"CryptoPP", CryptoPp<CryptoPP::SHA384>()},
+        {"Botan", BotanHash("SHA-384")},
+        {"OpenSSL", OpenSsl(EVP_sha384())}}},
+      {29,
+       "SHA512",
+       {{"CryptoPP", CryptoPp<CryptoPP::SHA512>()},
+        {"Botan", BotanHash("SHA-512")},
+        {"OpenSSL", OpenSsl(EVP_sha512())}}},
       {30, "Tiger", {{"CryptoPP", CryptoPp<CryptoPP::Tiger>()}, {"Botan", BotanHash("Tiger(24,3)")}}},
   };
   if (legacy) rows[1].oracles.push_back({"OpenSSL", OpenSsl(EVP_md4())});

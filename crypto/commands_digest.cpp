@@ -17,9 +17,7 @@ namespace {
 // Room for the longest digest (SHA-512).
 constexpr std::size_t kDigestBufferSize = 64;
 
-bool IsDigestNumber(std::int32_t algorithm) {
-  return algorithm >= kFirstDigest && algorithm <= kCrc32Algorithm;
-}
+bool IsDigestNumber(std::int32_t algorithm) { return algorithm >= kFirstDigest && algorithm <= kCrc32Algorithm; }
 
 // Two lower-case hex digits per digest byte, in order.
 std::string DigestText(const std::uint8_t* digest, std::size_t n) {
@@ -63,8 +61,7 @@ void CRYPTO_CALL hashbin(CommandResult* result, std::int32_t /*argc*/, CommandAr
     std::snprintf(text, sizeof text, "%08lx", crc & 0xFFFFFFFFul);
     return SetText(result, text);
   }
-  SetText(result, Digest(*FindDigest(algorithm),
-                         [&](Hash& h) { h.AddBytes(data, static_cast<std::uint32_t>(n)); }));
+  SetText(result, Digest(*FindDigest(algorithm), [&](Hash& h) { h.AddBytes(data, static_cast<std::uint32_t>(n)); }));
 }
 
 void CRYPTO_CALL hashfile(CommandResult* result, std::int32_t /*argc*/, CommandArg* args) {

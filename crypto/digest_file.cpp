@@ -108,7 +108,8 @@ std::uint32_t FileCrc32(const char* path) {
     for (;;) {
       const std::uint32_t k = file.Read(buffer.data(), kCrcReadSize);
       if (k == 0) break;
-      for (std::uint32_t i = 0; i < k; ++i) c = Crc32Table[(c ^ buffer[i]) & 0xFF].load(std::memory_order_relaxed) ^ (c >> 8);
+      for (std::uint32_t i = 0; i < k; ++i)
+        c = Crc32Table[(c ^ buffer[i]) & 0xFF].load(std::memory_order_relaxed) ^ (c >> 8);
     }
   }
   return c ^ 0xFFFFFFFFu;

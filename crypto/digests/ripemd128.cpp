@@ -28,8 +28,8 @@ inline void Round(std::uint32_t* l, std::uint32_t* r, const std::uint32_t* x) {
 #pragma GCC unroll 16
   for (int i = 16 * R; i < 16 * R + 16; ++i) {
     const int a = (64 - i) % 4, b = (65 - i) % 4, c = (66 - i) % 4, d = (67 - i) % 4;
-    l[a] = Rotl32(l[a] + ripemd::F<R + 1>(l[b], l[c], l[d]) + x[ripemd::kLeftWord[i]] + kLeftK[R],
-                  ripemd::kLeftShift[i]);
+    l[a] =
+        Rotl32(l[a] + ripemd::F<R + 1>(l[b], l[c], l[d]) + x[ripemd::kLeftWord[i]] + kLeftK[R], ripemd::kLeftShift[i]);
     r[a] = Rotl32(r[a] + ripemd::F<4 - R>(r[b], r[c], r[d]) + x[ripemd::kRightWord[i]] + kRightK[R],
                   ripemd::kRightShift[i]);
   }

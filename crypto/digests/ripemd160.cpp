@@ -28,11 +28,13 @@ inline void Round(std::uint32_t* l, std::uint32_t* r, const std::uint32_t* x) {
 #pragma GCC unroll 16
   for (int i = 16 * R; i < 16 * R + 16; ++i) {
     const int a = (80 - i) % 5, b = (81 - i) % 5, c = (82 - i) % 5, d = (83 - i) % 5, e = (84 - i) % 5;
-    l[a] = Rotl32(l[a] + ripemd::F<R + 1>(l[b], l[c], l[d]) + x[ripemd::kLeftWord[i]] + kLeftK[R],
-                  ripemd::kLeftShift[i]) + l[e];
+    l[a] =
+        Rotl32(l[a] + ripemd::F<R + 1>(l[b], l[c], l[d]) + x[ripemd::kLeftWord[i]] + kLeftK[R], ripemd::kLeftShift[i]) +
+        l[e];
     l[c] = Rotl32(l[c], 10);
     r[a] = Rotl32(r[a] + ripemd::F<5 - R>(r[b], r[c], r[d]) + x[ripemd::kRightWord[i]] + kRightK[R],
-                  ripemd::kRightShift[i]) + r[e];
+                  ripemd::kRightShift[i]) +
+           r[e];
     r[c] = Rotl32(r[c], 10);
   }
 }

@@ -41,7 +41,7 @@ void CompressPortable(std::uint32_t* h, const std::uint8_t* p, std::size_t count
     for (int i = 0; i < 16; ++i) w[i] = LoadBe32(p + 4 * i);
     std::uint32_t s[8];
     for (int i = 0; i < 8; ++i) s[i] = h[i];
-    // s[(8 - i) & 7] is a at step i: the eight words rotate instead of moving.
+      // s[(8 - i) & 7] is a at step i: the eight words rotate instead of moving.
 #pragma GCC unroll 64
     for (int i = 0; i < 64; ++i) {
       if (i >= 16) {
@@ -96,10 +96,9 @@ __attribute__((target("sha,sse4.1"))) void CompressWithShaExtensions(std::uint32
       if (g < 4) {
         w = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * g)), byte_swap);
       } else {
-        w = _mm_sha256msg2_epu32(
-            _mm_add_epi32(_mm_sha256msg1_epu32(m[g % 4], m[(g + 1) % 4]),
-                          _mm_alignr_epi8(m[(g + 3) % 4], m[(g + 2) % 4], 4)),
-            m[(g + 3) % 4]);
+        w = _mm_sha256msg2_epu32(_mm_add_epi32(_mm_sha256msg1_epu32(m[g % 4], m[(g + 1) % 4]),
+                                               _mm_alignr_epi8(m[(g + 3) % 4], m[(g + 2) % 4], 4)),
+                                 m[(g + 3) % 4]);
       }
       m[g % 4] = w;
       const __m128i k = _mm_add_epi32(w, _mm_load_si128(reinterpret_cast<const __m128i*>(kK + 4 * g)));

@@ -52,4 +52,9 @@ class Sha512 final : public Sha512Base {
   const std::uint64_t* InitialState() const override;
 };
 
+// Chooses between the x86-64 code with the schedule on the vector units and the
+// portable code (the only one elsewhere), so tests can run both; answers
+// whether the vector code exists in this build.
+bool Sha512UseVectorSchedule(bool enabled);
+
 }  // namespace crypto

@@ -4,7 +4,6 @@
 // empty text, every path closes the file, and files of 4 GiB and more are
 // digested whole.
 #include <gtest/gtest.h>
-
 #include <zlib.h>
 
 #include <chrono>
@@ -83,7 +82,8 @@ Bytes WithCrc(Bytes prefix, std::uint32_t target) {
     index[k] = i;
     state = (state ^ static_cast<std::uint32_t>(table[i])) << 8;
   }
-  std::uint32_t r = static_cast<std::uint32_t>(crc32(0L, prefix.data(), static_cast<uInt>(prefix.size()))) ^ 0xFFFFFFFFu;
+  std::uint32_t r =
+      static_cast<std::uint32_t>(crc32(0L, prefix.data(), static_cast<uInt>(prefix.size()))) ^ 0xFFFFFFFFu;
   for (int k = 0; k < 4; ++k) {
     const auto b = static_cast<std::uint8_t>((r ^ static_cast<std::uint32_t>(index[k])) & 0xFF);
     prefix.push_back(b);
@@ -179,16 +179,11 @@ TEST_F(DigestCommandsTest, CrcTexts) {
   };
   const Case cases[] = {
       {0x00000000u, "00000000", ""},  // a non-empty file whose CRC is 0
-      {0x00000001u, "00000001", "000001"},
-      {0x00001234u, "00001234", "001234"},
-      {0x0000FFFFu, "0000ffff", "00ffff"},
-      {0x00ABCDEFu, "00abcdef", "abcdef"},
-      {0x00FFFFFFu, "00ffffff", "ffffff"},
-      {0x01000000u, "01000000", "1000000"},
-      {0x0123ABCDu, "0123abcd", "123abcd"},
-      {0x0FFFFFFFu, "0fffffff", "fffffff"},
-      {0x10000000u, "10000000", "10000000"},
-      {0xF00DCAFEu, "f00dcafe", "f00dcafe"},
+      {0x00000001u, "00000001", "000001"},   {0x00001234u, "00001234", "001234"},
+      {0x0000FFFFu, "0000ffff", "00ffff"},   {0x00ABCDEFu, "00abcdef", "abcdef"},
+      {0x00FFFFFFu, "00ffffff", "ffffff"},   {0x01000000u, "01000000", "1000000"},
+      {0x0123ABCDu, "0123abcd", "123abcd"},  {0x0FFFFFFFu, "0fffffff", "fffffff"},
+      {0x10000000u, "10000000", "10000000"}, {0xF00DCAFEu, "f00dcafe", "f00dcafe"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "crc " << std::hex << c.crc);
@@ -300,7 +295,8 @@ TEST(DigestCommands, LongStreamReadsAsOneCallWould) {
   for (std::uint64_t n : {0ull, 1ull, 8191ull, 16384ull, 16385ull, 40000ull, 3ull * 16384ull}) {
     SCOPED_TRACE(n);
     RecordingStream one(n), pieces(n);
-    std::unique_ptr<crypto::Hash> a(crypto::FindDigest(23)->create(nullptr)), b(crypto::FindDigest(23)->create(nullptr));
+    std::unique_ptr<crypto::Hash> a(crypto::FindDigest(23)->create(nullptr)),
+        b(crypto::FindDigest(23)->create(nullptr));
     a->StartDigest();
     a->AddStream(one, static_cast<std::uint32_t>(n));
     b->StartDigest();

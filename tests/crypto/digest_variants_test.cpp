@@ -1,6 +1,7 @@
 // What the table-driven runner cannot see: the published HAVAL (padding byte
-// 0x01) that this library's HAVAL shares all but one byte with, and SHA-256's
-// portable compression beside the one on the SHA extensions.
+// 0x01) that this library's HAVAL shares all but one byte with, and the
+// portable compressions of SHA-256 and SHA-384/512 (the only ones of the
+// 32-bit build) beside the faster ones this processor runs.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "crypto/digests/haval.h"
 #include "crypto/digests/sha256.h"
+#include "crypto/digests/sha512.h"
 #include "tests/support/hex.h"
 #include "tests/support/vectors.h"
 
@@ -25,7 +27,8 @@ TEST(DigestVariants, PublishedHavalLines) {
     SCOPED_TRACE(r.Describe());
     const Bytes unit = r.Bytes("msghex");
     Bytes m;
-    for (unsigned long i = 0, n = std::stoul(r.GetOr("repeat", "1")); i < n; ++i) m.insert(m.end(), unit.begin(), unit.end());
+    for (unsigned long i = 0, n = std::stoul(r.GetOr("repeat", "1")); i < n; ++i)
+      m.insert(m.end(), unit.begin(), unit.end());
     std::uint8_t out[32];
     crypto::PublishedHaval256(m.data(), static_cast<std::uint32_t>(m.size()), out);
     EXPECT_EQ(ToHex(out, 32), ToHex(r.Bytes("hash")));
@@ -59,12 +62,42 @@ TEST(DigestVariants, Sha256PortableAndExtensionsAgree) {
   const bool available = crypto::Sha256UseShaExtensions(false);
   EXPECT_TRUE(crypto::Sha256::kClass.run_self_test()) << "portable";
   std::vector<std::string> portable;
-  for (std::size_t n = 0; n <= 1000; n += 13) portable.push_back(Sha256Of(RandomBytes(n, static_cast<std::uint32_t>(5 + n))));
+  for (std::size_t n = 0; n <= 1000; n += 13)
+    portable.push_back(Sha256Of(RandomBytes(n, static_cast<std::uint32_t>(5 + n))));
   crypto::Sha256UseShaExtensions(true);
   if (!available) GTEST_SKIP() << "no SHA extensions on this processor";
   EXPECT_TRUE(crypto::Sha256::kClass.run_self_test()) << "extensions";
   std::size_t i = 0;
-  for (std::size_t n = 0; n <= 1000; n += 13, ++i) EXPECT_EQ(Sha256Of(RandomBytes(n, static_cast<std::uint32_t>(5 + n))), portable[i]) << n;
+  for (std::size_t n = 0; n <= 1000; n += 13, ++i)
+    EXPECT_EQ(Sha256Of(RandomBytes(n, static_cast<std::uint32_t>(5 + n))), portable[i]) << n;
+}
+
+template <class H>
+std::string DigestOf(const Bytes& data) {
+  H h;
+  h.StartDigest();
+  h.AddBytes(data.data(), static_cast<std::uint32_t>(data.size()));
+  std::uint8_t d[64];
+  h.FinishDigest(d);
+  return ToHex(d, static_cast<std::size_t>(H::kClass.digest_bits) / 8);
+}
+
+TEST(DigestVariants, Sha512PortableAndVectorScheduleAgree) {
+  const bool available = crypto::Sha512UseVectorSchedule(false);
+  EXPECT_TRUE(crypto::Sha384::kClass.run_self_test()) << "portable";
+  EXPECT_TRUE(crypto::Sha512::kClass.run_self_test()) << "portable";
+  std::vector<std::string> portable;
+  for (std::size_t n = 0; n <= 1000; n += 13) {
+    const Bytes m = RandomBytes(n, static_cast<std::uint32_t>(50 + n));
+    portable.push_back(DigestOf<crypto::Sha384>(m) + DigestOf<crypto::Sha512>(m));
+  }
+  crypto::Sha512UseVectorSchedule(true);
+  if (!available) GTEST_SKIP() << "no vector schedule in this build";
+  std::size_t i = 0;
+  for (std::size_t n = 0; n <= 1000; n += 13, ++i) {
+    const Bytes m = RandomBytes(n, static_cast<std::uint32_t>(50 + n));
+    EXPECT_EQ(DigestOf<crypto::Sha384>(m) + DigestOf<crypto::Sha512>(m), portable[i]) << n;
+  }
 }
 
 }  // namespace

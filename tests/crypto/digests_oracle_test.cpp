@@ -8,10 +8,9 @@
 #include <cryptopp/ripemd.h>
 #include <cryptopp/sha.h>
 #include <cryptopp/tiger.h>
+#include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <openssl/provider.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
@@ -50,8 +49,8 @@ Oracle BotanHash(const char* name) {
 
 // MD4 lives in OpenSSL 3's legacy provider.
 bool LegacyProviderLoaded() {
-  static const bool loaded = OSSL_PROVIDER_load(nullptr, "legacy") != nullptr &&
-                             OSSL_PROVIDER_load(nullptr, "default") != nullptr;
+  static const bool loaded =
+      OSSL_PROVIDER_load(nullptr, "legacy") != nullptr && OSSL_PROVIDER_load(nullptr, "default") != nullptr;
   return loaded;
 }
 
@@ -82,11 +81,17 @@ std::vector<OracleSet> Oracles() {
         {"OpenSSL", OpenSsl(&EVP_ripemd160)}}},
       {26, {{"Crypto++", CryptoPp<CryptoPP::SHA1>()}, {"OpenSSL", OpenSsl(&EVP_sha1)}}},
       {27,
-       {{"Crypto++", CryptoPp<CryptoPP::SHA256>()}, {"Botan", BotanHash("SHA-256")}, {"OpenSSL", OpenSsl(&EVP_sha256)}}},
+       {{"Crypto++", CryptoPp<CryptoPP::SHA256>()},
+        {"Botan", BotanHash("SHA-256")},
+        {"OpenSSL", OpenSsl(&EVP_sha256)}}},
       {28,
-       {{"Crypto++", CryptoPp<CryptoPP::SHA384>()}, {"Botan", BotanHash("SHA-384")}, {"OpenSSL", OpenSsl(&EVP_sha384)}}},
+       {{"Crypto++", CryptoPp<CryptoPP::SHA384>()},
+        {"Botan", BotanHash("SHA-384")},
+        {"OpenSSL", OpenSsl(&EVP_sha384)}}},
       {29,
-       {{"Crypto++", CryptoPp<CryptoPP::SHA512>()}, {"Botan", BotanHash("SHA-512")}, {"OpenSSL", OpenSsl(&EVP_sha512)}}},
+       {{"Crypto++", CryptoPp<CryptoPP::SHA512>()},
+        {"Botan", BotanHash("SHA-512")},
+        {"OpenSSL", OpenSsl(&EVP_sha512)}}},
       {30, {{"Crypto++", CryptoPp<CryptoPP::Tiger>()}, {"Botan", BotanHash("Tiger(24,3)")}}},
   };
   if (LegacyProviderLoaded()) sets[0].oracles.push_back({"OpenSSL", OpenSsl(&EVP_md4)});
