@@ -17,162 +17,18 @@
 #include <string>
 #include <vector>
 
+#include "tests/win32/drive.h"
+
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"QelmarHostWindow";
+using namespace drive;
+
 constexpr wchar_t kMainTitle[] = L"Qelmar 演示窗口";
-constexpr DWORD kTimeoutMs = 10000;
-
-int g_passed = 0;
-int g_failed = 0;
-
-void Check(bool ok, const char* what) {
-  if (ok) {
-    ++g_passed;
-    std::printf("ok   %s\n", what);
-  } else {
-    ++g_failed;
-    std::printf("FAIL %s\n", what);
-  }
-  std::fflush(stdout);
-}
-
-// Polls `done` until it holds or the time is up.
-template <typename Condition>
-bool WaitFor(Condition done, DWORD timeout_ms = kTimeoutMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (done()) return true;
-    if (GetTickCount() - start > timeout_ms) return false;
-    Sleep(20);
-  }
-}
-
-LRESULT Send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
-  return static_cast<LRESULT>(result);
-}
-
-std::wstring TextOf(HWND hwnd) {
-  LRESULT length = Send(hwnd, WM_GETTEXTLENGTH);
-  if (length <= 0) return std::wstring();
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  Send(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-  return std::wstring(buffer.data());
-}
-
-std::wstring ClassOf(HWND hwnd) {
-  wchar_t name[128] = {};
-  GetClassNameW(hwnd, name, 128);
-  return name;
-}
-
-LONG_PTR StyleOf(HWND hwnd) { return GetWindowLongPtrW(hwnd, GWL_STYLE); }
-
-DWORD ProcessOf(HWND hwnd) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(hwnd, &process);
-  return process;
-}
-
-// Enumeration callbacks are named functions: a lambda has no stdcall
-// conversion on 32-bit.
-BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-  return TRUE;
-}
-
-std::vector<HWND> Descendants(HWND root) {
-  std::vector<HWND> found;
-  EnumChildWindows(root, &CollectWindow, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-// A descendant of `root` of that class, with that text when `text` is given.
-HWND FindChild(HWND root, const wchar_t* window_class, const wchar_t* text = nullptr) {
-  for (HWND hwnd : Descendants(root)) {
-    if (ClassOf(hwnd) == window_class && (text == nullptr || TextOf(hwnd) == text)) return hwnd;
-  }
-  return nullptr;
-}
-
-struct TopLevelSearch {
-  DWORD process;
-  const wchar_t* window_class;
-  const wchar_t* title;
-  HWND found;
-};
-
-BOOL CALLBACK MatchTopLevel(HWND hwnd, LPARAM parameter) {
-  auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
-  if (ProcessOf(hwnd) != search->process || !IsWindowVisible(hwnd)) return TRUE;
-  if (ClassOf(hwnd) != search->window_class) return TRUE;
-  if (search->title != nullptr && TextOf(hwnd) != search->title) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
-
-// A visible top-level window of the process with that class (and title).
-HWND FindTopLevel(DWORD process, const wchar_t* window_class, const wchar_t* title) {
-  TopLevelSearch search = {process, window_class, title, nullptr};
-  EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// Memory in the demo's process for the messages that carry pointers.
-class Remote {
- public:
-  Remote(HANDLE process, std::size_t size)
-      : process_(process), address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
-  Remote(const Remote&) = delete;
-  Remote& operator=(const Remote&) = delete;
-  ~Remote() {
-    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-  }
-  bool ok() const { return address_ != nullptr; }
-  char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
-  LPARAM param(std::size_t offset = 0) const { return reinterpret_cast<LPARAM>(at(offset)); }
-  bool Write(std::size_t offset, const void* data, std::size_t size) const {
-    return WriteProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
-  }
-  bool Read(std::size_t offset, void* data, std::size_t size) const {
-    return ReadProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
-  }
-
- private:
-  HANDLE process_;
-  void* address_;
-};
-
-constexpr std::size_t kTextChars = 1024;
 
 std::wstring ItemText(HANDLE process, HWND list, int row, int column) {
-  Remote memory(process, sizeof(LVITEMW) + kTextChars * sizeof(wchar_t));
-  if (!memory.ok()) return L"<no memory>";
   LVITEMW item{};
   item.iSubItem = column;
-  item.pszText = reinterpret_cast<wchar_t*>(memory.at(sizeof(LVITEMW)));
-  item.cchTextMax = static_cast<int>(kTextChars);
-  memory.Write(0, &item, sizeof item);
-  Send(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), memory.param());
-  std::vector<wchar_t> text(kTextChars + 1, L'\0');
-  memory.Read(sizeof(LVITEMW), text.data(), kTextChars * sizeof(wchar_t));
-  return std::wstring(text.data());
-}
-
-std::wstring TabText(HANDLE process, HWND tab, int page) {
-  Remote memory(process, sizeof(TCITEMW) + kTextChars * sizeof(wchar_t));
-  if (!memory.ok()) return L"<no memory>";
-  TCITEMW item{};
-  item.mask = TCIF_TEXT;
-  item.pszText = reinterpret_cast<wchar_t*>(memory.at(sizeof(TCITEMW)));
-  item.cchTextMax = static_cast<int>(kTextChars);
-  memory.Write(0, &item, sizeof item);
-  Send(tab, TCM_GETITEMW, static_cast<WPARAM>(page), memory.param());
-  std::vector<wchar_t> text(kTextChars + 1, L'\0');
-  memory.Read(sizeof(TCITEMW), text.data(), kTextChars * sizeof(wchar_t));
-  return std::wstring(text.data());
+  return RemoteText(process, list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), item);
 }
 
 bool SelectRow(HANDLE process, HWND list, int row) {
@@ -182,17 +38,6 @@ bool SelectRow(HANDLE process, HWND list, int row) {
   item.state = LVIS_SELECTED | LVIS_FOCUSED;
   memory.Write(0, &item, sizeof item);
   return Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), memory.param()) != 0;
-}
-
-// A rectangle answered into the demo's memory: a row's bounds or a tab's.
-RECT RemoteRect(HANDLE process, HWND hwnd, UINT message, WPARAM index, LONG left_code) {
-  Remote memory(process, sizeof(RECT));
-  RECT rect{};
-  rect.left = left_code;
-  memory.Write(0, &rect, sizeof rect);
-  Send(hwnd, message, index, memory.param());
-  memory.Read(0, &rect, sizeof rect);
-  return rect;
 }
 
 POINT CenterOnScreen(HWND hwnd, const RECT& client_rect) {
@@ -219,15 +64,6 @@ void Key(WORD key) {
 
 // The child of a dialog with a control id.
 HWND DialogItem(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
-// Wine's box keeps its icon static, visible but empty, when there is no icon.
-bool HasIcon(HWND dialog) {
-  for (HWND hwnd : Descendants(dialog)) {
-    if (ClassOf(hwnd) != L"Static" || (StyleOf(hwnd) & SS_TYPEMASK) != SS_ICON) continue;
-    if (IsWindowVisible(hwnd) && Send(hwnd, STM_GETICON) != 0) return true;
-  }
-  return false;
-}
 
 // ---- An OLE drag of files, as the shell would start it ---------------------
 
@@ -328,28 +164,15 @@ DWORD DragFiles(const std::vector<std::wstring>& paths) {
 
 // ---- The demo's windows -------------------------------------------------------
 
-struct Demo {
-  HWND main = nullptr;
+struct Demo : Target {
   HWND side = nullptr;
-  DWORD process_id = 0;
-  HANDLE process = nullptr;
   HWND tab = nullptr, list = nullptr, check = nullptr, progress = nullptr, add = nullptr;
   HWND group = nullptr, inner = nullptr, edit = nullptr, label = nullptr, status = nullptr;
   HWND choose_file = nullptr, choose_folder = nullptr;
 };
 
 bool Attach(Demo* demo) {
-  // Shown only once its Created handler has run.
-  bool found = WaitFor([&] {
-    demo->main = FindWindowW(kWindowClass, kMainTitle);
-    return demo->main != nullptr && IsWindowVisible(demo->main);
-  }, 30000);
-  Check(found, "the demo's window appears, found by its title");
-  if (!found) return false;
-  demo->process_id = ProcessOf(demo->main);
-  demo->process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
-                                  PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
-                              FALSE, demo->process_id);
+  if (!AttachMain(demo, kMainTitle, "the demo's window appears, found by its title")) return false;
   demo->side = FindTopLevel(demo->process_id, kWindowClass, L"");
   demo->tab = FindChild(demo->main, WC_TABCONTROLW);
   demo->list = FindChild(demo->main, WC_LISTVIEWW);
@@ -560,23 +383,6 @@ void SecondPhase(Demo& demo) {
         "the worker read the edit box and wrote the status bar");
 }
 
-// The file dialog's name field: the Edit inside the ComboBox inside the
-// ComboBoxEx32, all with id 0x47c.
-HWND FileNameField(HWND dialog) {
-  for (HWND hwnd : Descendants(dialog)) {
-    if (ClassOf(hwnd) == L"Edit" && GetDlgCtrlID(hwnd) == 0x47c) return hwnd;
-  }
-  return nullptr;
-}
-
-// The dialog's own OK: a direct child Button with id 1 (other children have id 1 too).
-HWND DialogOk(HWND dialog) {
-  for (HWND hwnd : Descendants(dialog)) {
-    if (GetParent(hwnd) == dialog && ClassOf(hwnd) == L"Button" && GetDlgCtrlID(hwnd) == IDOK) return hwnd;
-  }
-  return nullptr;
-}
-
 void DialogPhase(Demo& demo) {
   // The save dialog adds the unit's default extension.
   PostMessageW(demo.choose_file, BM_CLICK, 0, 0);
@@ -584,11 +390,11 @@ void DialogPhase(Demo& demo) {
   Check(WaitFor([&] { return (dialog = FindTopLevel(demo.process_id, L"#32770", nullptr)) != nullptr; }),
         "the file dialog opens");
   HWND field = dialog != nullptr ? FileNameField(dialog) : nullptr;
-  Check(field != nullptr && DialogOk(dialog) != nullptr, "it has a file name field and OK");
+  Check(field != nullptr && DialogButton(dialog, IDOK) != nullptr, "it has a file name field and OK");
   if (field != nullptr) {
     Check(GetWindow(dialog, GW_OWNER) == nullptr, "the file dialog has no owner");
     Send(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\新文件"));
-    PostMessageW(DialogOk(dialog), BM_CLICK, 0, 0);
+    PostMessageW(DialogButton(dialog, IDOK), BM_CLICK, 0, 0);
   }
   Check(WaitFor([&] { return TextOf(demo.status) == L"文件：C:\\新文件.txt"; }),
         "the chosen path comes back with the default extension");
@@ -604,7 +410,7 @@ void DialogPhase(Demo& demo) {
     Check(GetWindow(picker, GW_OWNER) == demo.main, "it is owned by the active window");
     Check(!IsWindowEnabled(demo.main) && demo.side != nullptr && !IsWindowEnabled(demo.side),
           "every window of the program is disabled while it is open");
-    PostMessageW(DialogOk(picker), BM_CLICK, 0, 0);
+    PostMessageW(DialogButton(picker, IDOK), BM_CLICK, 0, 0);
   }
   wchar_t desktop[MAX_PATH] = {};
   SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
@@ -652,6 +458,5 @@ int main(int argc, char** argv) {
   }
   if (demo.process != nullptr) CloseHandle(demo.process);
   OleUninitialize();
-  std::printf("%d passed, %d failed\n", g_passed, g_failed);
-  return g_failed == 0 ? 0 : 1;
+  return Finish();
 }

@@ -16,170 +16,21 @@
 #include <string>
 #include <vector>
 
+#include "tests/win32/drive.h"
+
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"QelmarHostWindow";
+using namespace drive;
+
 constexpr wchar_t kMainTitle[] = L"《Qelmar》补丁生成与安装V0.23  增量补丁专用";
 constexpr wchar_t kCredit[] = L"Qelmar补丁工具  增量补丁的生成与安装";
 constexpr wchar_t kClientKey[] = L"Software\\Vantro\\QelmarClient";
 constexpr wchar_t kInstallFolder[] = L"C:\\游戏\\Qelmar";
-constexpr DWORD kTimeoutMs = 10000;
-
-int g_passed = 0;
-int g_failed = 0;
-
-void Check(bool ok, const char* what) {
-  ++(ok ? g_passed : g_failed);
-  std::printf("%s %s\n", ok ? "ok  " : "FAIL", what);
-  std::fflush(stdout);
-}
-
-template <typename Condition>
-bool WaitFor(Condition done, DWORD timeout_ms = kTimeoutMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (done()) return true;
-    if (GetTickCount() - start > timeout_ms) return false;
-    Sleep(20);
-  }
-}
-
-LRESULT Send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
-  return static_cast<LRESULT>(result);
-}
-
-std::wstring TextOf(HWND hwnd) {
-  LRESULT length = Send(hwnd, WM_GETTEXTLENGTH);
-  if (length <= 0) return std::wstring();
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  Send(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-  return std::wstring(buffer.data());
-}
-
-std::wstring ClassOf(HWND hwnd) {
-  wchar_t name[128] = {};
-  GetClassNameW(hwnd, name, 128);
-  return name;
-}
-
-LONG_PTR StyleOf(HWND hwnd) { return GetWindowLongPtrW(hwnd, GWL_STYLE); }
-
-DWORD ProcessOf(HWND hwnd) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(hwnd, &process);
-  return process;
-}
-
-// A named function: a lambda has no stdcall conversion on 32-bit.
-BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-  return TRUE;
-}
-
-std::vector<HWND> Descendants(HWND root) {
-  std::vector<HWND> found;
-  EnumChildWindows(root, &CollectWindow, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-std::vector<HWND> ChildrenOfClass(HWND root, const wchar_t* window_class) {
-  std::vector<HWND> found;
-  for (HWND hwnd : Descendants(root)) {
-    if (ClassOf(hwnd) == window_class) found.push_back(hwnd);
-  }
-  return found;
-}
-
-HWND FindChild(HWND root, const wchar_t* window_class, const wchar_t* text = nullptr) {
-  for (HWND hwnd : ChildrenOfClass(root, window_class)) {
-    if (text == nullptr || TextOf(hwnd) == text) return hwnd;
-  }
-  return nullptr;
-}
-
-struct TopLevelSearch {
-  DWORD process;
-  const wchar_t* window_class;
-  HWND found;
-};
-
-BOOL CALLBACK MatchTopLevel(HWND hwnd, LPARAM parameter) {
-  auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
-  if (ProcessOf(hwnd) != search->process || !IsWindowVisible(hwnd)) return TRUE;
-  if (ClassOf(hwnd) != search->window_class) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
-
-HWND FindTopLevel(DWORD process, const wchar_t* window_class) {
-  TopLevelSearch search = {process, window_class, nullptr};
-  EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// Memory in the program's process for the messages that carry pointers.
-class Remote {
- public:
-  Remote(HANDLE process, std::size_t size)
-      : process_(process), address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
-  Remote(const Remote&) = delete;
-  Remote& operator=(const Remote&) = delete;
-  ~Remote() {
-    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-  }
-  bool ok() const { return address_ != nullptr; }
-  char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
-  LPARAM param(std::size_t offset = 0) const { return reinterpret_cast<LPARAM>(at(offset)); }
-  bool Write(std::size_t offset, const void* data, std::size_t size) const {
-    return WriteProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
-  }
-  bool Read(std::size_t offset, void* data, std::size_t size) const {
-    return ReadProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
-  }
-
- private:
-  HANDLE process_;
-  void* address_;
-};
-
-constexpr std::size_t kTextChars = 1024;
-
-// Sends a record whose pszText points at a buffer right after it, in the
-// program's memory, and answers that buffer.
-template <typename Record>
-std::wstring RemoteText(HANDLE process, HWND hwnd, UINT message, WPARAM index, Record record) {
-  Remote memory(process, sizeof(Record) + kTextChars * sizeof(wchar_t));
-  if (!memory.ok()) return L"<no memory>";
-  record.pszText = reinterpret_cast<wchar_t*>(memory.at(sizeof(Record)));
-  record.cchTextMax = static_cast<int>(kTextChars);
-  memory.Write(0, &record, sizeof record);
-  Send(hwnd, message, index, memory.param());
-  std::vector<wchar_t> text(kTextChars + 1, L'\0');
-  memory.Read(sizeof(Record), text.data(), kTextChars * sizeof(wchar_t));
-  return std::wstring(text.data());
-}
-
-std::wstring TabText(HANDLE process, HWND tab, int page) {
-  TCITEMW item{};
-  item.mask = TCIF_TEXT;
-  return RemoteText(process, tab, TCM_GETITEMW, static_cast<WPARAM>(page), item);
-}
 
 std::wstring ColumnText(HANDLE process, HWND list, int column) {
   LVCOLUMNW item{};
   item.mask = LVCF_TEXT;
   return RemoteText(process, list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), item);
-}
-
-RECT TabRect(HANDLE process, HWND tab, int page) {
-  Remote memory(process, sizeof(RECT));
-  RECT rect{};
-  memory.Write(0, &rect, sizeof rect);
-  Send(tab, TCM_GETITEMRECT, static_cast<WPARAM>(page), memory.param());
-  memory.Read(0, &rect, sizeof rect);
-  return rect;
 }
 
 std::wstring ClassesDefault(const wchar_t* key) {
@@ -191,10 +42,7 @@ std::wstring ClassesDefault(const wchar_t* key) {
 
 // ---- The program's windows -----------------------------------------------------
 
-struct Program {
-  HWND main = nullptr;
-  DWORD process_id = 0;
-  HANDLE process = nullptr;
+struct Program : Target {
   HWND tab = nullptr, list = nullptr, clear_check = nullptr, generate = nullptr, generate_progress = nullptr;
   HWND folder_group = nullptr, folder_edit = nullptr, choose = nullptr;
   HWND install_group = nullptr, install = nullptr, install_progress = nullptr, status = nullptr;
@@ -202,17 +50,7 @@ struct Program {
 };
 
 bool Attach(Program* program) {
-  // Shown only once its Created handler has run.
-  bool found = WaitFor([&] {
-    program->main = FindWindowW(kWindowClass, kMainTitle);
-    return program->main != nullptr && IsWindowVisible(program->main);
-  }, 30000);
-  Check(found, "the main window appears, found by its exact title");
-  if (!found) return false;
-  program->process_id = ProcessOf(program->main);
-  program->process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
-                                     PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
-                                 FALSE, program->process_id);
+  if (!AttachMain(program, kMainTitle, "the main window appears, found by its exact title")) return false;
   HWND main = program->main;
   program->tab = FindChild(main, WC_TABCONTROLW);
   program->list = FindChild(main, WC_LISTVIEWW);
@@ -341,7 +179,7 @@ void CheckPhase(Program& p) {
 
 void PageOnePhase(Program& p) {
   // A click, so the tab control itself selects and notifies as for a user.
-  RECT page_rect = TabRect(p.process, p.tab, 1);
+  RECT page_rect = RemoteRect(p.process, p.tab, TCM_GETITEMRECT, 1);
   LPARAM inside = MAKELPARAM((page_rect.left + page_rect.right) / 2, (page_rect.top + page_rect.bottom) / 2);
   PostMessageW(p.tab, WM_LBUTTONDOWN, MK_LBUTTON, inside);
   PostMessageW(p.tab, WM_LBUTTONUP, 0, inside);
@@ -393,6 +231,5 @@ int main(int argc, char** argv) {
     if (phase == "close") ClosePhase(program);
   }
   if (program.process != nullptr) CloseHandle(program.process);
-  std::printf("%d passed, %d failed\n", g_passed, g_failed);
-  return g_failed == 0 ? 0 : 1;
+  return Finish();
 }

@@ -19,147 +19,14 @@
 #include "host/binding.h"
 #include "patchmaker/archive.h"
 #include "patchmaker/patch_file.h"
+#include "tests/win32/drive.h"
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"QelmarHostWindow";
+using namespace drive;
+
 constexpr wchar_t kTitle[] = L"Dravika补丁安装V0.2     Qelmar补丁工具";
 constexpr wchar_t kCredit[] = L"Qelmar补丁工具  增量补丁的安装";
-constexpr DWORD kTimeoutMs = 10000;
-
-int g_passed = 0;
-int g_failed = 0;
-
-void Check(bool ok, const char* what) {
-  if (ok) {
-    ++g_passed;
-    std::printf("ok   %s\n", what);
-  } else {
-    ++g_failed;
-    std::printf("FAIL %s\n", what);
-  }
-  std::fflush(stdout);
-}
-
-template <typename Condition>
-bool WaitFor(Condition done, DWORD timeout_ms = kTimeoutMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (done()) return true;
-    if (GetTickCount() - start > timeout_ms) return false;
-    Sleep(20);
-  }
-}
-
-LRESULT Send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
-  return static_cast<LRESULT>(result);
-}
-
-std::wstring TextOf(HWND hwnd) {
-  LRESULT length = Send(hwnd, WM_GETTEXTLENGTH);
-  if (length <= 0) return std::wstring();
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  Send(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-  return std::wstring(buffer.data());
-}
-
-std::wstring ClassOf(HWND hwnd) {
-  wchar_t name[128] = {};
-  GetClassNameW(hwnd, name, 128);
-  return name;
-}
-
-LONG_PTR StyleOf(HWND hwnd) { return GetWindowLongPtrW(hwnd, GWL_STYLE); }
-
-DWORD ProcessOf(HWND hwnd) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(hwnd, &process);
-  return process;
-}
-
-// Enumeration callbacks are named functions: a lambda has no stdcall
-// conversion on 32-bit.
-BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-  return TRUE;
-}
-
-std::vector<HWND> Descendants(HWND root) {
-  std::vector<HWND> found;
-  EnumChildWindows(root, &CollectWindow, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-HWND FindChild(HWND root, const wchar_t* window_class, const wchar_t* text = nullptr) {
-  for (HWND hwnd : Descendants(root)) {
-    if (ClassOf(hwnd) == window_class && (text == nullptr || TextOf(hwnd) == text)) return hwnd;
-  }
-  return nullptr;
-}
-
-struct TopLevelSearch {
-  DWORD process;
-  const wchar_t* window_class;
-  const wchar_t* title;
-  HWND found;
-};
-
-BOOL CALLBACK MatchTopLevel(HWND hwnd, LPARAM parameter) {
-  auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
-  if (ProcessOf(hwnd) != search->process || !IsWindowVisible(hwnd)) return TRUE;
-  if (ClassOf(hwnd) != search->window_class) return TRUE;
-  if (search->title != nullptr && TextOf(hwnd) != search->title) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
-
-HWND FindTopLevel(DWORD process, const wchar_t* window_class, const wchar_t* title) {
-  TopLevelSearch search = {process, window_class, title, nullptr};
-  EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// Memory in the program's process for the messages that carry pointers.
-class Remote {
- public:
-  Remote(HANDLE process, std::size_t size)
-      : process_(process), address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
-  Remote(const Remote&) = delete;
-  Remote& operator=(const Remote&) = delete;
-  ~Remote() {
-    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-  }
-  bool ok() const { return address_ != nullptr; }
-  char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
-  LPARAM param(std::size_t offset = 0) const { return reinterpret_cast<LPARAM>(at(offset)); }
-  bool Write(std::size_t offset, const void* data, std::size_t size) const {
-    return WriteProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
-  }
-  bool Read(std::size_t offset, void* data, std::size_t size) const {
-    return ReadProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
-  }
-
- private:
-  HANDLE process_;
-  void* address_;
-};
-
-std::wstring TabText(HANDLE process, HWND tab, int page) {
-  constexpr std::size_t kChars = 256;
-  Remote memory(process, sizeof(TCITEMW) + kChars * sizeof(wchar_t));
-  if (!memory.ok()) return L"<no memory>";
-  TCITEMW item{};
-  item.mask = TCIF_TEXT;
-  item.pszText = reinterpret_cast<wchar_t*>(memory.at(sizeof(TCITEMW)));
-  item.cchTextMax = static_cast<int>(kChars);
-  memory.Write(0, &item, sizeof item);
-  Send(tab, TCM_GETITEMW, static_cast<WPARAM>(page), memory.param());
-  std::vector<wchar_t> text(kChars + 1, L'\0');
-  memory.Read(sizeof(TCITEMW), text.data(), kChars * sizeof(wchar_t));
-  return std::wstring(text.data());
-}
 
 RECT ScreenRect(HWND hwnd) {
   RECT r{};
@@ -171,37 +38,9 @@ bool SizeIs(HWND hwnd, LONG width, LONG height) {
   return r.right - r.left == width && r.bottom - r.top == height;
 }
 
-// Wine's box keeps its icon static, visible but empty, when there is no icon.
-bool HasIcon(HWND dialog) {
-  for (HWND hwnd : Descendants(dialog)) {
-    if (ClassOf(hwnd) != L"Static" || (StyleOf(hwnd) & SS_TYPEMASK) != SS_ICON) continue;
-    if (IsWindowVisible(hwnd) && Send(hwnd, STM_GETICON) != 0) return true;
-  }
-  return false;
-}
-
-// The open dialog's name field: the Edit with id 0x47c.
-HWND FileNameField(HWND dialog) {
-  for (HWND hwnd : Descendants(dialog)) {
-    if (ClassOf(hwnd) == L"Edit" && GetDlgCtrlID(hwnd) == 0x47c) return hwnd;
-  }
-  return nullptr;
-}
-
-// The dialog's own button with that id (other children share the ids).
-HWND DialogButton(HWND dialog, int id) {
-  for (HWND hwnd : Descendants(dialog)) {
-    if (GetParent(hwnd) == dialog && ClassOf(hwnd) == L"Button" && GetDlgCtrlID(hwnd) == id) return hwnd;
-  }
-  return nullptr;
-}
-
 // ---- The program's window ----------------------------------------------------
 
-struct Setup {
-  HWND main = nullptr;
-  DWORD process_id = 0;
-  HANDLE process = nullptr;
+struct Setup : Target {
   HWND tab = nullptr, folder_group = nullptr, edit = nullptr, choose = nullptr, install_group = nullptr;
   HWND old_patch = nullptr, patch2 = nullptr, progress = nullptr, status = nullptr;
 };
@@ -214,16 +53,7 @@ HWND FindButton(HWND root, const wchar_t* text, LONG_PTR type) {
 }
 
 bool Attach(Setup* s) {
-  bool found = WaitFor([&] {
-    s->main = FindWindowW(kWindowClass, kTitle);
-    return s->main != nullptr && IsWindowVisible(s->main);
-  }, 30000);
-  Check(found, "patchsetup's window appears, found by its title");
-  if (!found) return false;
-  s->process_id = ProcessOf(s->main);
-  s->process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION |
-                               SYNCHRONIZE,
-                           FALSE, s->process_id);
+  if (!AttachMain(s, kTitle, "patchsetup's window appears, found by its title")) return false;
   s->tab = FindChild(s->main, WC_TABCONTROLW);
   s->folder_group = FindButton(s->main, L"Qelmar的安装目录", BS_GROUPBOX);
   s->install_group = FindButton(s->main, L"补丁安装", BS_GROUPBOX);
@@ -455,6 +285,5 @@ int main(int argc, char** argv) {
   }
   if (s.process != nullptr) CloseHandle(s.process);
   LocalFree(wargv);
-  std::printf("%d passed, %d failed\n", g_passed, g_failed);
-  return g_failed == 0 ? 0 : 1;
+  return Finish();
 }
