@@ -10,7 +10,7 @@ NATIVE := build/native
 WINDOWS := build/windows
 WIN64 := build/win64
 
-.PHONY: all deps native windows win64 test test-native test-windows smoke run wine-prefix bench clean
+.PHONY: all deps native windows win64 test test-native test-windows smoke run wine-prefix bench fuzz check-sanitize clean
 
 all: native windows
 
@@ -73,11 +73,13 @@ smoke:
 	done; \
 	exit $$failed
 
-# Installs what is missing, configures and builds, runs every test.
+# Installs what is missing, configures and builds, runs every test and a
+# short fuzz run (about 2 min).
 test: deps
 	@$(MAKE) --no-print-directory test-native
 	@$(MAKE) --no-print-directory test-windows
 	@$(MAKE) --no-print-directory smoke
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=10
 
 # Builds patchmaker.exe for this machine's Wine and runs it until it is closed
 # (headless under Xvfb when there is no display).
@@ -93,6 +95,15 @@ bench: deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
 	cmake --build build/bench -j$(JOBS)
 	@for b in build/bench/bench/*_bench; do echo "== $$b"; $$b; done
+
+# libFuzzer targets (clang) in build/fuzz, each run FUZZ_SECONDS (default 30).
+FUZZ_SECONDS ?= 30
+fuzz:
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh
+
+# The native tests under ASan+UBSan (build/asan) and TSan (build/tsan).
+check-sanitize:
+	@bash scripts/check-sanitize.sh
 
 clean:
 	rm -rf build

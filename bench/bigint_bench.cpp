@@ -9,20 +9,14 @@
 #include <random>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "crypto/bigint.h"
 
 namespace {
 
-crypto::Bytes Random(std::size_t n, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  crypto::Bytes v(n);
-  for (auto& b : v) b = static_cast<std::uint8_t>(rng());
-  return v;
-}
-
 // 2048-bit operands: modulus with its top bit set, odd or even.
 crypto::BigInt Operand(std::uint32_t seed, bool odd) {
-  crypto::Bytes b = Random(256, seed);
+  crypto::Bytes b = bench::RandomBytes(256, seed);
   b[0] |= 0x80;
   if (odd) {
     b[255] |= 1;

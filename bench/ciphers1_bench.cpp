@@ -8,12 +8,10 @@
 #include <cryptopp/des.h>
 #include <cryptopp/idea.h>
 
-#include <cstdio>
-#include <map>
-#include <random>
 #include <string>
-#include <vector>
+#include <type_traits>
 
+#include "bench/bench_support.h"
 #include "crypto/ciphers/blowfish.h"
 #include "crypto/ciphers/cast128.h"
 #include "crypto/ciphers/cast256.h"
@@ -23,82 +21,27 @@
 
 namespace {
 
-std::vector<std::uint8_t> Random(std::size_t n) {
-  std::mt19937 rng(7);
-  std::vector<std::uint8_t> v(n);
-  for (auto& b : v) b = static_cast<std::uint8_t>(rng());
-  return v;
-}
+constexpr std::uint32_t kSeed = 7;
 
-constexpr int kBlocks = 1024;
-
-// Blocks are chained in place (each encrypts the previous output) on both sides.
-template <class Ours, bool Decrypt>
-void Ours_(benchmark::State& state, std::size_t key_bytes) {
-  const auto key = Random(key_bytes);
-  Ours c;
-  c.SetKey(key.data(), static_cast<std::uint32_t>(8 * key_bytes), nullptr);
-  std::uint8_t block[Ours::kBlockBytes] = {};
-  for (auto _ : state) {
-    for (int i = 0; i < kBlocks; ++i) {
-      if (Decrypt)
-        c.DecryptBlock(block, block);
-      else
-        c.EncryptBlock(block, block);
-    }
-    benchmark::DoNotOptimize(block);
+// Blocks are chained in place (each encrypts the previous output) on both
+// sides. Crypto++ gets the same key, zero-padded where it wants the padded
+// form (triple DES).
+template <class Cpp>
+struct CryptoPp {
+  template <bool Decrypt>
+  static void Run(benchmark::State& state, std::size_t key_bytes, std::size_t oracle_key_bytes) {
+    auto key = bench::RandomBytes(key_bytes, kSeed);
+    key.resize(oracle_key_bytes, 0);
+    using Mode = std::conditional_t<Decrypt, typename Cpp::Decryption, typename Cpp::Encryption>;
+    Mode c(key.data(), key.size());
+    bench::RunChainedBlocks<Mode::BLOCKSIZE>(state, [&c](std::uint8_t* b) { c.ProcessBlock(b); });
   }
-  state.SetBytesProcessed(state.iterations() * kBlocks * static_cast<std::int64_t>(sizeof block));
-}
-
-// The same key, zero-padded where Crypto++ wants the padded form (triple DES).
-template <class Mode>
-void CryptoPp_(benchmark::State& state, std::size_t key_bytes, std::size_t oracle_key_bytes) {
-  auto key = Random(key_bytes);
-  key.resize(oracle_key_bytes, 0);
-  Mode c(key.data(), key.size());
-  std::uint8_t block[Mode::BLOCKSIZE] = {};
-  for (auto _ : state) {
-    for (int i = 0; i < kBlocks; ++i) c.ProcessBlock(block);
-    benchmark::DoNotOptimize(block);
-  }
-  state.SetBytesProcessed(state.iterations() * kBlocks * static_cast<std::int64_t>(sizeof block));
-}
+};
 
 template <class Ours, class Cpp>
 void RegisterPair(const std::string& name, std::size_t key_bytes, std::size_t cpp_key_bytes) {
-  benchmark::RegisterBenchmark((name + "/Encrypt/Ours").c_str(), &Ours_<Ours, false>, key_bytes);
-  benchmark::RegisterBenchmark((name + "/Encrypt/CryptoPP").c_str(), &CryptoPp_<typename Cpp::Encryption>,
-                               key_bytes, cpp_key_bytes);
-  benchmark::RegisterBenchmark((name + "/Decrypt/Ours").c_str(), &Ours_<Ours, true>, key_bytes);
-  benchmark::RegisterBenchmark((name + "/Decrypt/CryptoPP").c_str(), &CryptoPp_<typename Cpp::Decryption>,
-                               key_bytes, cpp_key_bytes);
+  bench::RegisterChainedPair<Ours, CryptoPp<Cpp>>(name, key_bytes, kSeed, "CryptoPP", key_bytes, cpp_key_bytes);
 }
-
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      const auto it = r.counters.find("bytes_per_second");
-      if (it != r.counters.end()) rates_[r.benchmark_name()] = it->second.value;
-    }
-  }
-  void PrintRatios() const {
-    std::printf("\nours / Crypto++ (bytes per second; goal at least 0.70)\n");
-    for (const auto& [name, rate] : rates_) {
-      const auto at = name.rfind("/Ours");
-      if (at == std::string::npos) continue;
-      const std::string base = name.substr(0, at);
-      const auto other = rates_.find(base + "/CryptoPP");
-      if (other == rates_.end() || other->second <= 0) continue;
-      std::printf("  %-20s %.2f\n", base.c_str(), rate / other->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> rates_;
-};
 
 }  // namespace
 
@@ -109,10 +52,5 @@ int main(int argc, char** argv) {
   RegisterPair<crypto::Des, CryptoPP::DES>("DES", 8, 8);
   RegisterPair<crypto::TripleDes, CryptoPP::DES_EDE3>("3DES", 20, 24);
   RegisterPair<crypto::Idea, CryptoPP::IDEA>("IDEA", 16, 16);
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return bench::RunWithRatios(argc, argv, "Crypto++", {"CryptoPP"});
 }

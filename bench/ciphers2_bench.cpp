@@ -10,12 +10,9 @@
 #include <cryptopp/arc4.h>
 #include <cryptopp/rc2.h>
 
-#include <cstdio>
-#include <map>
-#include <random>
 #include <string>
-#include <vector>
 
+#include "bench/bench_support.h"
 #include "crypto/ciphers/ice.h"
 #include "crypto/ciphers/mars.h"
 #include "crypto/ciphers/misty1.h"
@@ -24,126 +21,54 @@
 
 namespace {
 
-std::vector<std::uint8_t> Random(std::size_t n) {
-  std::mt19937 rng(42);
-  std::vector<std::uint8_t> v(n);
-  for (auto& b : v) b = static_cast<std::uint8_t>(rng());
-  return v;
-}
+using bench::kBlocks;
+using bench::RandomBytes;
 
-// 1024 independent blocks (ECB) encrypted in place, for every side.
-constexpr int kBlocks = 1024;
-
-template <class Ours, bool Decrypt>
-void Ours_(benchmark::State& state, std::size_t key_bytes) {
-  const auto key = Random(key_bytes);
-  Ours c;
-  c.SetKey(key.data(), static_cast<std::uint32_t>(8 * key_bytes), nullptr);
-  constexpr std::size_t b = Ours::kBlockBytes;
-  auto buf = Random(kBlocks * b);
-  for (auto _ : state) {
-    for (std::size_t i = 0; i < buf.size(); i += b) {
-      if (Decrypt)
-        c.DecryptBlock(buf.data() + i, buf.data() + i);
-      else
-        c.EncryptBlock(buf.data() + i, buf.data() + i);
-    }
-    benchmark::DoNotOptimize(buf.data());
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buf.size()));
-}
-
+// kBlocks independent blocks (ECB) encrypted in place, for every side.
 template <class Mode>
 void Rc2CryptoPp_(benchmark::State& state, std::size_t key_bytes) {
-  const auto key = Random(key_bytes);
+  const auto key = RandomBytes(key_bytes);
   Mode c(key.data(), key.size(), static_cast<int>(8 * key_bytes));
-  auto buf = Random(kBlocks * 8);
-  for (auto _ : state) {
-    for (std::size_t i = 0; i < buf.size(); i += 8) c.ProcessBlock(buf.data() + i);
-    benchmark::DoNotOptimize(buf.data());
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buf.size()));
+  bench::RunBlockBuffer<8>(state, [&c](std::uint8_t* b) { c.ProcessBlock(b); });
 }
 
 // Botan's own bulk call, its fastest path.
 template <bool Decrypt>
 void Misty1Botan_(benchmark::State& state) {
-  const auto key = Random(16);
+  const auto key = RandomBytes(16);
   const auto c = Botan::BlockCipher::create_or_throw("MISTY1");
   c->set_key(key.data(), key.size());
-  auto buf = Random(kBlocks * 8);
-  for (auto _ : state) {
+  bench::RunInPlace(state, kBlocks * 8, [&c](std::uint8_t* p, std::size_t) {
     if (Decrypt)
-      c->decrypt_n(buf.data(), buf.data(), kBlocks);
+      c->decrypt_n(p, p, kBlocks);
     else
-      c->encrypt_n(buf.data(), buf.data(), kBlocks);
-    benchmark::DoNotOptimize(buf.data());
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buf.size()));
+      c->encrypt_n(p, p, kBlocks);
+  });
 }
 
 constexpr std::size_t kStreamBytes = 64 * 1024;
 
 void Rc4Ours(benchmark::State& state) {
-  const auto key = Random(20);
+  const auto key = RandomBytes(20);
   crypto::Rc4 c;
   c.SetKey(key.data(), 160, nullptr);
-  auto buf = Random(kStreamBytes);
-  for (auto _ : state) {
-    c.EncryptBytes(buf.data(), buf.data(), static_cast<std::uint32_t>(buf.size()));
-    benchmark::DoNotOptimize(buf.data());
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buf.size()));
+  bench::RunInPlace(state, kStreamBytes,
+                    [&c](std::uint8_t* p, std::size_t n) { c.EncryptBytes(p, p, static_cast<std::uint32_t>(n)); });
 }
 
 void Rc4CryptoPp(benchmark::State& state) {
-  const auto key = Random(20);
+  const auto key = RandomBytes(20);
   CryptoPP::Weak::ARC4 c(key.data(), key.size());
-  auto buf = Random(kStreamBytes);
-  for (auto _ : state) {
-    c.ProcessData(buf.data(), buf.data(), buf.size());
-    benchmark::DoNotOptimize(buf.data());
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buf.size()));
+  bench::RunInPlace(state, kStreamBytes, [&c](std::uint8_t* p, std::size_t n) { c.ProcessData(p, p, n); });
 }
 
 template <class Ours>
 void RegisterOurs(const std::string& name, std::size_t key_bytes) {
-  benchmark::RegisterBenchmark((name + "/Encrypt/Ours").c_str(), &Ours_<Ours, false>, key_bytes);
-  benchmark::RegisterBenchmark((name + "/Decrypt/Ours").c_str(), &Ours_<Ours, true>, key_bytes);
+  benchmark::RegisterBenchmark((name + "/Encrypt/Ours").c_str(), &bench::OursBuffer<Ours, false>, key_bytes,
+                               bench::kSeed);
+  benchmark::RegisterBenchmark((name + "/Decrypt/Ours").c_str(), &bench::OursBuffer<Ours, true>, key_bytes,
+                               bench::kSeed);
 }
-
-// The console table, then one ratio line per pair ("X/Ours" against the
-// oracle row of the same X).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      const auto it = r.counters.find("bytes_per_second");
-      if (it != r.counters.end()) rates_[r.benchmark_name()] = it->second.value;
-    }
-  }
-  void PrintRatios() const {
-    std::printf("\nours / oracle (bytes per second; goal at least 0.70)\n");
-    for (const auto& [name, rate] : rates_) {
-      const auto slash = name.rfind("/Ours");
-      if (slash == std::string::npos) continue;
-      const std::string base = name.substr(0, slash);
-      bool paired = false;
-      for (const char* oracle : {"/CryptoPP", "/Botan"}) {
-        const auto other = rates_.find(base + oracle);
-        if (other == rates_.end() || other->second <= 0) continue;
-        std::printf("  %-20s %.2f (%s)\n", base.c_str(), rate / other->second, oracle + 1);
-        paired = true;
-      }
-      if (!paired) std::printf("  %-20s %.1f MiB/s (no oracle)\n", base.c_str(), rate / (1024.0 * 1024.0));
-    }
-  }
-
- private:
-  std::map<std::string, double> rates_;
-};
 
 }  // namespace
 
@@ -160,10 +85,5 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("RC2/Decrypt/CryptoPP", &Rc2CryptoPp_<CryptoPP::RC2::Decryption>, 20);
   benchmark::RegisterBenchmark("RC4/Keystream/Ours", &Rc4Ours);
   benchmark::RegisterBenchmark("RC4/Keystream/CryptoPP", &Rc4CryptoPp);
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return bench::RunWithRatios(argc, argv, "oracle", {"CryptoPP", "Botan"});
 }

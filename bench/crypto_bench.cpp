@@ -6,9 +6,9 @@
 #include <cryptopp/sha.h>
 
 #include <cstring>
-#include <random>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "crypto/abi.h"
 #include "crypto/ciphers/rc5.h"
 #include "crypto/digests/sha1.h"
@@ -16,40 +16,25 @@
 
 namespace {
 
-std::vector<std::uint8_t> Random(std::size_t n) {
-  std::mt19937 rng(42);
-  std::vector<std::uint8_t> v(n);
-  for (auto& b : v) b = static_cast<std::uint8_t>(rng());
-  return v;
-}
+using bench::RandomBytes;
 
-const std::vector<std::uint8_t> kKey = Random(20);
+const std::vector<std::uint8_t> kKey = RandomBytes(20);
 
 void Rc5Blocks_Ours(benchmark::State& state) {
   crypto::Rc5 rc5;
   rc5.SetKey(kKey.data(), 160, nullptr);
-  std::uint8_t block[8] = {};
-  for (auto _ : state) {
-    for (int i = 0; i < 1024; ++i) rc5.EncryptBlock(block, block);
-    benchmark::DoNotOptimize(block);
-  }
-  state.SetBytesProcessed(state.iterations() * 1024 * 8);
+  bench::RunChainedBlocks<8>(state, [&rc5](std::uint8_t* b) { rc5.EncryptBlock(b, b); });
 }
 BENCHMARK(Rc5Blocks_Ours);
 
 void Rc5Blocks_CryptoPP(benchmark::State& state) {
   CryptoPP::RC5::Encryption rc5(kKey.data(), kKey.size(), 12);
-  std::uint8_t block[8] = {};
-  for (auto _ : state) {
-    for (int i = 0; i < 1024; ++i) rc5.ProcessBlock(block);
-    benchmark::DoNotOptimize(block);
-  }
-  state.SetBytesProcessed(state.iterations() * 1024 * 8);
+  bench::RunChainedBlocks<8>(state, [&rc5](std::uint8_t* b) { rc5.ProcessBlock(b); });
 }
 BENCHMARK(Rc5Blocks_CryptoPP);
 
 void Rc5Cfb8_Ours(benchmark::State& state) {
-  const auto data = Random(64 * 1024);
+  const auto data = RandomBytes(64 * 1024);
   std::vector<std::uint8_t> out(data.size());
   crypto::Rc5 rc5;
   rc5.SetKey(kKey.data(), 160, nullptr);
@@ -62,7 +47,7 @@ void Rc5Cfb8_Ours(benchmark::State& state) {
 BENCHMARK(Rc5Cfb8_Ours);
 
 void Rc5Cfb8_CryptoPP(benchmark::State& state) {
-  const auto data = Random(64 * 1024);
+  const auto data = RandomBytes(64 * 1024);
   std::vector<std::uint8_t> out(data.size());
   std::uint8_t iv[8] = {};
   CryptoPP::CFB_Mode<CryptoPP::RC5>::Encryption cfb;
@@ -79,7 +64,7 @@ void Rc5Cfb8_CryptoPP(benchmark::State& state) {
 BENCHMARK(Rc5Cfb8_CryptoPP);
 
 void Sha1_Ours(benchmark::State& state) {
-  const auto data = Random(static_cast<std::size_t>(state.range(0)));
+  const auto data = RandomBytes(static_cast<std::size_t>(state.range(0)));
   std::uint8_t digest[20];
   for (auto _ : state) {
     crypto::Sha1 h;
@@ -93,7 +78,7 @@ void Sha1_Ours(benchmark::State& state) {
 BENCHMARK(Sha1_Ours)->Arg(64)->Arg(1 << 20);
 
 void Sha1_CryptoPP(benchmark::State& state) {
-  const auto data = Random(static_cast<std::size_t>(state.range(0)));
+  const auto data = RandomBytes(static_cast<std::size_t>(state.range(0)));
   std::uint8_t digest[20];
   for (auto _ : state) {
     CryptoPP::SHA1 h;
@@ -110,7 +95,7 @@ std::intptr_t CRYPTO_CALL Allocate(std::uint32_t, std::intptr_t n, std::intptr_t
 
 void Encodebin1MiB_Ours(benchmark::State& state) {
   LibNotify(1, reinterpret_cast<std::intptr_t>(&Allocate), 0);
-  const auto data = Random(1 << 20);
+  const auto data = RandomBytes(1 << 20);
   std::vector<std::uint8_t> block(8 + data.size());
   const std::int32_t header[2] = {1, static_cast<std::int32_t>(data.size())};
   std::memcpy(block.data(), header, 8);

@@ -14,10 +14,10 @@
 
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "crypto/digests/table.h"
 #include "crypto/hash.h"
 
@@ -26,12 +26,7 @@ namespace {
 constexpr std::size_t kSize = 1 << 20;
 
 const std::vector<std::uint8_t>& Data() {
-  static const std::vector<std::uint8_t> data = [] {
-    std::mt19937 rng(42);
-    std::vector<std::uint8_t> v(kSize);
-    for (auto& b : v) b = static_cast<std::uint8_t>(rng());
-    return v;
-  }();
+  static const std::vector<std::uint8_t> data = bench::RandomBytes(kSize);
   return data;
 }
 

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "crypto/bytes.h"
+
 namespace crypto {
 namespace {
 // Written once by notification 1 before any command runs; commands on other
@@ -66,10 +68,7 @@ const std::uint8_t* GetArrayData(const void* block, std::int32_t* count) {
 
 std::int32_t GetWordAt(const void* buffer, std::int32_t n) {
   const auto* p = static_cast<const std::uint8_t*>(buffer) + 4 * (static_cast<std::ptrdiff_t>(n) - 1);
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
-                                   static_cast<std::uint32_t>(p[1]) << 8 |
-                                   static_cast<std::uint32_t>(p[2]) << 16 |
-                                   static_cast<std::uint32_t>(p[3]) << 24);
+  return static_cast<std::int32_t>(LoadLe32(p));
 }
 
 const char* ArgText(const CommandArg& arg) {

@@ -9,6 +9,7 @@
 
 #include "crypto/digest_file.h"
 #include "crypto/digests/table.h"
+#include "crypto/file_io.h"
 #include "crypto/library.h"
 
 namespace crypto {
@@ -66,23 +67,30 @@ void CRYPTO_CALL hashbin(CommandResult* result, std::int32_t /*argc*/, CommandAr
 
 void CRYPTO_CALL hashfile(CommandResult* result, std::int32_t /*argc*/, CommandArg* args) {
   const char* path = ArgText(args[0]);
-  DigestFile file(path, DigestFile::Sharing::kExclusive);
-  if (!file.IsOpen()) return;
   const std::int32_t algorithm = ArgInteger(args[1]);
-  if (!IsDigestNumber(algorithm)) return;
+  std::string text;
+  try {
+    // Exclusive: a file another handle holds gives the empty text. The handle
+    // is closed before the text goes to the host, and before the CRC's own.
+    InputFile file(path, FileSharing::kNone);
+    if (!IsDigestNumber(algorithm)) return;
+    if (algorithm != kCrc32Algorithm) {
+      // The whole length, 4 GiB and more included: a 32-bit count would
+      // digest only the length mod 2^32.
+      const std::uint64_t length = file.Size();
+      ReadUntilError source(file);
+      text = Digest(*FindDigest(algorithm), [&](Hash& h) { AddLongStream(h, source, length); });
+    }
+  } catch (const FileError&) {
+    return;
+  }
   if (algorithm == kCrc32Algorithm) {
-    file.Close();
     const std::uint32_t crc = FileCrc32(path);
     if (crc == 0) return;
-    char text[9];
-    std::snprintf(text, sizeof text, "%06lx", static_cast<unsigned long>(crc));
-    return SetText(result, text);
+    char crc_text[9];
+    std::snprintf(crc_text, sizeof crc_text, "%06lx", static_cast<unsigned long>(crc));
+    text = crc_text;
   }
-  // The whole length, 4 GiB and more included: a 32-bit count would digest
-  // only the length mod 2^32.
-  const std::uint64_t length = file.Length();
-  std::string text = Digest(*FindDigest(algorithm), [&](Hash& h) { AddLongStream(h, file, length); });
-  file.Close();
   SetText(result, text);
 }
 

@@ -1,5 +1,5 @@
 // The one place of the library with platform headers: the files of the file
-// commands, with the Win32 and POSIX versions side by side.
+// and digest commands, with the Win32 and POSIX versions side by side.
 #include "crypto/file_io.h"
 
 #ifdef _WIN32
@@ -31,6 +31,18 @@ HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 std::intptr_t FromHandle(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); }
 const std::intptr_t kNoHandle = FromHandle(INVALID_HANDLE_VALUE);
 
+DWORD ShareMode(FileSharing sharing) {
+  switch (sharing) {
+    case FileSharing::kNone:
+      return 0;
+    case FileSharing::kReadersAndWriters:
+      return FILE_SHARE_READ | FILE_SHARE_WRITE;
+    case FileSharing::kReaders:
+      break;
+  }
+  return FILE_SHARE_READ;
+}
+
 #else
 
 const std::intptr_t kNoHandle = -1;
@@ -47,8 +59,8 @@ bool IsExistingFile(const char* path) noexcept {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-InputFile::InputFile(const char* path)
-    : handle_(FromHandle(CreateFileA(OrEmpty(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+InputFile::InputFile(const char* path, FileSharing sharing)
+    : handle_(FromHandle(CreateFileA(OrEmpty(path), GENERIC_READ, ShareMode(sharing), nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
   if (handle_ == kNoHandle) throw FileError(kOpenFailed);
 }
@@ -112,7 +124,8 @@ bool IsExistingFile(const char* path) noexcept {
   return stat(OrEmpty(path), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-InputFile::InputFile(const char* path) : handle_(open(OrEmpty(path), O_RDONLY | O_CLOEXEC)) {
+InputFile::InputFile(const char* path, FileSharing /*sharing*/)
+    : handle_(open(OrEmpty(path), O_RDONLY | O_CLOEXEC)) {
   struct stat st;
   if (handle_ >= 0 && (fstat(AsFd(handle_), &st) != 0 || !S_ISREG(st.st_mode))) {
     close(AsFd(handle_));

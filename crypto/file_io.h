@@ -1,7 +1,8 @@
-// Files for the file commands. A path is the command's GBK text: Windows takes
-// it through the ANSI functions (which follow the system code page, 936 on the
-// programs' machines), POSIX takes the bytes as they are. A null path is the
-// empty one. Every failure raises FileError; the commands catch it.
+// Files for the file and digest commands. A path is the command's GBK text:
+// Windows takes it through the ANSI functions (which follow the system code
+// page, 936 on the programs' machines), POSIX takes the bytes as they are. A
+// null path is the empty one. Every failure raises FileError; the commands
+// catch it.
 #pragma once
 
 #include <cstdint>
@@ -19,11 +20,19 @@ class FileError : public Exception {
 // Never raises.
 bool IsExistingFile(const char* path) noexcept;
 
-// A file opened for reading; writers may not change it meanwhile where the
-// system can prevent that (Windows).
+// Who else may open a file while an InputFile holds it, where the system can
+// refuse them (Windows share modes; POSIX has none, so there every open is an
+// ordinary one).
+enum class FileSharing {
+  kReaders,            // others may read it, not write it
+  kNone,               // exclusive: the open fails while another handle holds it
+  kReadersAndWriters,  // others may read and write it meanwhile
+};
+
+// An existing regular file opened for reading (a directory does not open).
 class InputFile final : public ByteStream {
  public:
-  explicit InputFile(const char* path);
+  explicit InputFile(const char* path, FileSharing sharing = FileSharing::kReaders);
   ~InputFile() override;
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "crypto/abi.h"
+#include "crypto/bytes.h"
 
 namespace crypto {
 namespace {
@@ -148,7 +149,7 @@ void* MakeZipContainer(const std::uint8_t* stream, std::size_t n) {
   const std::uint32_t crc = ZipCrc32(stream, n);
   std::memcpy(block, &dims, 4);
   std::memcpy(block + 4, &count, 4);
-  for (int i = 0; i < 4; ++i) block[kByteArrayHeader + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+  StoreLe32(block + kByteArrayHeader, crc);
   std::memcpy(block + kByteArrayHeader + 4, stream, n);
   return block;
 }
@@ -156,11 +157,7 @@ void* MakeZipContainer(const std::uint8_t* stream, std::size_t n) {
 const std::uint8_t* OpenZipContainer(const std::uint8_t* container, std::size_t n, std::size_t* stream_size) {
   *stream_size = 0;
   if (container == nullptr || n < 5) return nullptr;
-  const std::uint32_t stored = static_cast<std::uint32_t>(container[0]) |
-                               static_cast<std::uint32_t>(container[1]) << 8 |
-                               static_cast<std::uint32_t>(container[2]) << 16 |
-                               static_cast<std::uint32_t>(container[3]) << 24;
-  if (ZipCrc32(container + 4, n - 4) != stored) return nullptr;
+  if (ZipCrc32(container + 4, n - 4) != LoadLe32(container)) return nullptr;
   *stream_size = n - 4;
   return container + 4;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -196,17 +197,6 @@ constexpr std::uint32_t kInitS[4][256] = {
     0xb74e6132, 0xce77e25b, 0x578fdfe3, 0x3ac372e6,
   },
 };
-
-inline std::uint32_t LoadBe32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
-inline void StoreBe32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-}
 
 // Eric Young's ECB table and his set_key entry for a 20-byte key.
 bool SelfTest() {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/cast_sboxes.h"
 #include "crypto/ciphers/known_answer.h"
 
@@ -11,8 +12,6 @@ namespace {
 using cast::F1;
 using cast::F2;
 using cast::F3;
-using cast::LoadBe32;
-using cast::StoreBe32;
 
 // RFC 2144 appendix A: the key-schedule S-boxes S5 to S8.
 const std::uint32_t kS5[256] = {
@@ -210,7 +209,7 @@ Cast128::~Cast128() {
 void Cast128::ScheduleKey(const void* key, std::uint32_t bits) {
   const std::size_t n = bits / 8;
   std::uint8_t x[16] = {}, z[16];
-  std::memcpy(x, key, n);
+  if (n > 0) std::memcpy(x, key, n);  // a key under one byte may come as null
   rounds_ = n <= 10 ? 12 : 16;
   std::uint32_t k[32];
   Expand(x, z, k);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/cast_sboxes.h"
 #include "crypto/ciphers/known_answer.h"
 
@@ -11,8 +12,6 @@ namespace {
 using cast::F1;
 using cast::F2;
 using cast::F3;
-using cast::LoadBe32;
-using cast::StoreBe32;
 
 // The key-schedule masking and rotation words Tm and Tr (RFC 2612 section
 // 2.4): Cm = 2^30 sqrt(2), Mm = 2^30 sqrt(3), Cr = 19, Mr = 17.
@@ -64,7 +63,7 @@ Cast256::~Cast256() {
 
 void Cast256::ScheduleKey(const void* key, std::uint32_t bits) {
   std::uint8_t padded[32] = {};
-  std::memcpy(padded, key, bits / 8);
+  if (bits >= 8) std::memcpy(padded, key, bits / 8);  // a key under one byte may come as null
   // k[0..7] = A..H.
   std::uint32_t k[8];
   for (int i = 0; i < 8; ++i) k[i] = LoadBe32(padded + 4 * i);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -74,20 +75,6 @@ constexpr SpTables MakeSpTables() {
 
 constexpr SpTables kSp = MakeSpTables();
 
-inline std::uint32_t Rotl(std::uint32_t x, int r) { return (x << r) | (x >> (32 - r)); }
-inline std::uint32_t Rotr(std::uint32_t x, int r) { return (x >> r) | (x << (32 - r)); }
-
-inline std::uint32_t LoadBe32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
-inline void StoreBe32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-}
-
 // Exchanges the bits of b selected by m with the bits of a at m << n.
 inline void DeltaSwap(std::uint32_t& a, std::uint32_t& b, int n, std::uint32_t m) {
   const std::uint32_t t = ((a >> n) ^ b) & m;
@@ -116,8 +103,8 @@ inline void FinalPermutation(std::uint32_t& l, std::uint32_t& r) {
 // 4j+5 of R (bit 0 being bit 32), so R rotated right by 3 holds those of the
 // odd-numbered boxes in its bytes and R rotated left by 1 those of the even.
 inline std::uint32_t F(std::uint32_t r, std::uint32_t k_odd, std::uint32_t k_even) {
-  const std::uint32_t a = Rotr(r, 3) ^ k_odd;
-  const std::uint32_t b = Rotl(r, 1) ^ k_even;
+  const std::uint32_t a = Rotr32(r, 3) ^ k_odd;
+  const std::uint32_t b = Rotl32(r, 1) ^ k_even;
   return kSp.sp[0][a >> 24 & 63] ^ kSp.sp[2][a >> 16 & 63] ^ kSp.sp[4][a >> 8 & 63] ^ kSp.sp[6][a & 63] ^
          kSp.sp[1][b >> 24 & 63] ^ kSp.sp[3][b >> 16 & 63] ^ kSp.sp[5][b >> 8 & 63] ^ kSp.sp[7][b & 63];
 }
@@ -142,8 +129,7 @@ DesBase::~DesBase() {
 }
 
 void DesBase::RoundKeys(const std::uint8_t* key, Schedule out) {
-  std::uint64_t k = 0;
-  for (int i = 0; i < 8; ++i) k = k << 8 | key[i];
+  const std::uint64_t k = LoadBe64(key);
   std::uint32_t c = 0, d = 0;  // 28 bits each
   for (int i = 0; i < 28; ++i) {
     c = c << 1 | static_cast<std::uint32_t>(k >> (64 - kPc1[i]) & 1);
@@ -219,7 +205,7 @@ const CipherClass Des::kClass = {13, "DES", 64, 64, &SelfTest, &CreateCipher<Des
 
 void Des::ScheduleKey(const void* key, std::uint32_t bits) {
   std::uint8_t k[8] = {};
-  std::memcpy(k, key, bits / 8);
+  if (bits >= 8) std::memcpy(k, key, bits / 8);  // a key under one byte may come as null
   passes_ = 1;
   RoundKeys(k, enc_[0]);
   Reverse(enc_[0], dec_[0]);

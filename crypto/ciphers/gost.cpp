@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -31,24 +32,13 @@ constexpr Tables MakeTables() {
     for (int x = 0; x < 256; ++x) {
       const std::uint32_t s =
           static_cast<std::uint32_t>(kSbox[2 * j][x & 15] | kSbox[2 * j + 1][x >> 4] << 4) << (8 * j);
-      t.t[j][x] = s << 11 | s >> 21;
+      t.t[j][x] = Rotl32(s, 11);
     }
   }
   return t;
 }
 
 constexpr Tables kT = MakeTables();
-
-inline std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline void Store32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 
 inline std::uint32_t F(std::uint32_t x) {
   return kT.t[0][x & 0xFF] ^ kT.t[1][(x >> 8) & 0xFF] ^ kT.t[2][(x >> 16) & 0xFF] ^ kT.t[3][x >> 24];
@@ -76,8 +66,8 @@ Gost::~Gost() { WipeBytes(k_, sizeof k_); }
 
 void Gost::ScheduleKey(const void* key, std::uint32_t bits) {
   std::uint8_t k[32] = {};
-  std::memcpy(k, key, bits / 8);
-  for (int i = 0; i < 8; ++i) k_[i] = Load32(k + 4 * i);
+  if (bits / 8 > 0) std::memcpy(k, key, bits / 8);
+  for (int i = 0; i < 8; ++i) k_[i] = LoadLe32(k + 4 * i);
   WipeBytes(k, sizeof k);
 }
 
@@ -86,7 +76,7 @@ void Gost::ScheduleKey(const void* key, std::uint32_t bits) {
 void Gost::EncryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t n1 = Load32(p), n2 = Load32(p + 4);
+  std::uint32_t n1 = LoadLe32(p), n2 = LoadLe32(p + 4);
   for (int r = 0; r < 3; ++r) {
 #pragma GCC unroll 4
     for (int i = 0; i < 8; i += 2) {
@@ -100,15 +90,15 @@ void Gost::EncryptBlock(const void* in, void* out) {
     n1 ^= F(n2 + k_[i - 1]);
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, n2);
-  Store32(q + 4, n1);
+  StoreLe32(q, n2);
+  StoreLe32(q + 4, n1);
 }
 
 // The same rounds with the key order reversed: K0..K7, then K7..K0 three times.
 void Gost::DecryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t n1 = Load32(p), n2 = Load32(p + 4);
+  std::uint32_t n1 = LoadLe32(p), n2 = LoadLe32(p + 4);
 #pragma GCC unroll 4
   for (int i = 0; i < 8; i += 2) {
     n2 ^= F(n1 + k_[i]);
@@ -122,8 +112,8 @@ void Gost::DecryptBlock(const void* in, void* out) {
     }
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, n2);
-  Store32(q + 4, n1);
+  StoreLe32(q, n2);
+  StoreLe32(q + 4, n1);
 }
 
 void Gost::WipeKey() {

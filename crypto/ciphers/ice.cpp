@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -68,21 +69,10 @@ constexpr Sboxes MakeSboxes() {
 
 constexpr Sboxes kS = MakeSboxes();
 
-inline std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
-inline void Store32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-}
-
 // The round function: expand 32 bits to two 20-bit halves, swap the bits the
 // salt selects, add the key, then the S-boxes.
 inline std::uint32_t F(std::uint32_t p, const std::uint32_t* sk) {
-  const std::uint32_t tl = ((p >> 16) & 0x3FF) | (((p >> 14) | (p << 18)) & 0xFFC00);
+  const std::uint32_t tl = ((p >> 16) & 0x3FF) | (Rotr32(p, 14) & 0xFFC00);
   const std::uint32_t tr = (p & 0x3FF) | ((p << 2) & 0xFFC00);
   std::uint32_t al = sk[2] & (tl ^ tr);
   std::uint32_t ar = al ^ tr;
@@ -137,12 +127,12 @@ IceBase::~IceBase() { WipeBytes(subkeys_, sizeof subkeys_); }
 void IceBase::ScheduleKey(const void* key, std::uint32_t bits) {
   const int blocks = level_ == 0 ? 1 : level_;
   std::uint8_t k[16] = {};  // ICE-2's key, the largest here
-  std::memcpy(k, key, bits / 8);
+  if (bits / 8 > 0) std::memcpy(k, key, bits / 8);
   const int rounds = Rounds();
   std::uint16_t kb[4];
   for (int i = 0; i < blocks; ++i) {
     for (int j = 0; j < 4; ++j)
-      kb[3 - j] = static_cast<std::uint16_t>(k[8 * i + 2 * j] << 8 | k[8 * i + 2 * j + 1]);
+      kb[3 - j] = LoadBe16(k + 8 * i + 2 * j);
     BuildSchedule(subkeys_ + 8 * i, kb, kKeyRotation);
     // Thin-ICE has only the first eight rounds; the higher levels use each key
     // block a second time, mirrored, for the second half of the rounds.
@@ -155,28 +145,28 @@ void IceBase::ScheduleKey(const void* key, std::uint32_t bits) {
 void IceBase::EncryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t l = Load32(p), r = Load32(p + 4);
+  std::uint32_t l = LoadBe32(p), r = LoadBe32(p + 4);
   const int rounds = Rounds();
   for (int i = 0; i < rounds; i += 2) {
     l ^= F(r, subkeys_[i]);
     r ^= F(l, subkeys_[i + 1]);
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, r);
-  Store32(q + 4, l);
+  StoreBe32(q, r);
+  StoreBe32(q + 4, l);
 }
 
 void IceBase::DecryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t l = Load32(p), r = Load32(p + 4);
+  std::uint32_t l = LoadBe32(p), r = LoadBe32(p + 4);
   for (int i = Rounds() - 1; i > 0; i -= 2) {
     l ^= F(r, subkeys_[i]);
     r ^= F(l, subkeys_[i - 1]);
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, r);
-  Store32(q + 4, l);
+  StoreBe32(q, r);
+  StoreBe32(q + 4, l);
 }
 
 void IceBase::WipeKey() {

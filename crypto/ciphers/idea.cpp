@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -51,12 +52,8 @@ Idea::~Idea() {
 
 void Idea::ScheduleKey(const void* key, std::uint32_t bits) {
   std::uint8_t k[16] = {};
-  std::memcpy(k, key, bits / 8);
-  std::uint64_t hi = 0, lo = 0;
-  for (int i = 0; i < 8; ++i) {
-    hi = hi << 8 | k[i];
-    lo = lo << 8 | k[8 + i];
-  }
+  if (bits >= 8) std::memcpy(k, key, bits / 8);  // a key under one byte may come as null
+  std::uint64_t hi = LoadBe64(k), lo = LoadBe64(k + 8);
   // Eight subkeys from the key, then the key rotated left by 25 bits, and so on.
   for (int i = 0; i < 52; ++i) {
     const int j = i % 8;
@@ -89,10 +86,7 @@ void Idea::ScheduleKey(const void* key, std::uint32_t bits) {
 
 void Idea::Crypt(const std::uint16_t* k, const void* in, void* out) {
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t x1 = static_cast<std::uint32_t>(p[0]) << 8 | p[1];
-  std::uint32_t x2 = static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-  std::uint32_t x3 = static_cast<std::uint32_t>(p[4]) << 8 | p[5];
-  std::uint32_t x4 = static_cast<std::uint32_t>(p[6]) << 8 | p[7];
+  std::uint32_t x1 = LoadBe16(p), x2 = LoadBe16(p + 2), x3 = LoadBe16(p + 4), x4 = LoadBe16(p + 6);
 #pragma GCC unroll 8
   for (int r = 0; r < 8; ++r, k += 6) {
     x1 = Mul(x1, k[0]);
@@ -114,14 +108,10 @@ void Idea::Crypt(const std::uint16_t* k, const void* in, void* out) {
   const std::uint32_t y3 = (x2 + k[2]) & 0xFFFF;
   const std::uint32_t y4 = Mul(x4, k[3]);
   auto* q = static_cast<std::uint8_t*>(out);
-  q[0] = static_cast<std::uint8_t>(y1 >> 8);
-  q[1] = static_cast<std::uint8_t>(y1);
-  q[2] = static_cast<std::uint8_t>(y2 >> 8);
-  q[3] = static_cast<std::uint8_t>(y2);
-  q[4] = static_cast<std::uint8_t>(y3 >> 8);
-  q[5] = static_cast<std::uint8_t>(y3);
-  q[6] = static_cast<std::uint8_t>(y4 >> 8);
-  q[7] = static_cast<std::uint8_t>(y4);
+  StoreBe16(q, static_cast<std::uint16_t>(y1));
+  StoreBe16(q + 2, static_cast<std::uint16_t>(y2));
+  StoreBe16(q + 4, static_cast<std::uint16_t>(y3));
+  StoreBe16(q + 6, static_cast<std::uint16_t>(y4));
 }
 
 void Idea::EncryptBlock(const void* in, void* out) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -104,18 +105,6 @@ namespace {
 const std::uint32_t* const kS0 = Mars::kSbox;
 const std::uint32_t* const kS1 = Mars::kSbox + 256;
 
-inline std::uint32_t Rotl(std::uint32_t x, std::uint32_t r) { return (x << (r & 31)) | (x >> (-r & 31)); }
-inline std::uint32_t Rotr(std::uint32_t x, std::uint32_t r) { return (x >> (r & 31)) | (x << (-r & 31)); }
-inline std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline void Store32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 inline std::uint32_t B0(std::uint32_t x) { return x & 0xFF; }
 inline std::uint32_t B1(std::uint32_t x) { return (x >> 8) & 0xFF; }
 inline std::uint32_t B2(std::uint32_t x) { return (x >> 16) & 0xFF; }
@@ -143,14 +132,14 @@ std::uint32_t RunMask(std::uint32_t w) {
 inline void E(std::uint32_t in, std::uint32_t k1, std::uint32_t k2, std::uint32_t& l, std::uint32_t& m,
               std::uint32_t& r) {
   m = in + k1;
-  r = Rotl(in, 13) * k2;
+  r = Rotl32(in, 13) * k2;
   l = Mars::kSbox[m & 511];
-  r = Rotl(r, 5);
-  m = Rotl(m, r);
+  r = Rotl32(r, 5);
+  m = Rotl32(m, r);
   l ^= r;
-  r = Rotl(r, 5);
+  r = Rotl32(r, 5);
   l ^= r;
-  l = Rotl(l, r);
+  l = Rotl32(l, r);
 }
 
 // The 1998 schedule lines of ../shared/vectors (all-zero 128-bit key, the
@@ -180,20 +169,20 @@ Mars::~Mars() { WipeBytes(k_, sizeof k_); }
 void Mars::ScheduleKey(const void* key, std::uint32_t bits) {
   const std::size_t bytes = bits / 8;
   std::uint8_t padded[156] = {};
-  std::memcpy(padded, key, bytes);
+  if (bytes > 0) std::memcpy(padded, key, bytes);
   const std::size_t n = bytes < 16 ? 4 : (bytes + 3) / 4;
   std::uint32_t kw[39];
-  for (std::size_t i = 0; i < n; ++i) kw[i] = Load32(padded + 4 * i);
+  for (std::size_t i = 0; i < n; ++i) kw[i] = LoadLe32(padded + 4 * i);
 
   // Linear expansion into 47 words seeded with S[0..6], then seven stirring
   // passes over T[7..46] (T[7] last, from T[46]).
   std::uint32_t t[47];
   std::memcpy(t, kSbox, 7 * sizeof t[0]);
-  for (std::uint32_t i = 0; i < 39; ++i) t[i + 7] = Rotl(t[i] ^ t[i + 5], 3) ^ kw[i % n] ^ i;
+  for (std::uint32_t i = 0; i < 39; ++i) t[i + 7] = Rotl32(t[i] ^ t[i + 5], 3) ^ kw[i % n] ^ i;
   t[46] = static_cast<std::uint32_t>(n);
   for (int pass = 0; pass < 7; ++pass) {
-    for (int i = 8; i < 47; ++i) t[i] = Rotl(t[i] + kSbox[t[i - 1] & 511], 9);
-    t[7] = Rotl(t[7] + kSbox[t[46] & 511], 9);
+    for (int i = 8; i < 47; ++i) t[i] = Rotl32(t[i] + kSbox[t[i - 1] & 511], 9);
+    t[7] = Rotl32(t[7] + kSbox[t[46] & 511], 9);
   }
   for (int i = 0; i < 40; ++i) k_[(7 * i) % 40] = t[i + 7];
 
@@ -203,7 +192,7 @@ void Mars::ScheduleKey(const void* key, std::uint32_t bits) {
   for (int i = 5; i <= 35; i += 2) {
     const std::uint32_t j = k_[i] & 3;
     const std::uint32_t w = k_[i] | 3;
-    const std::uint32_t p = Rotl(pattern[j], k_[i + 3] & 31);
+    const std::uint32_t p = Rotl32(pattern[j], k_[i + 3] & 31);
     k_[i] = w ^ (p & RunMask(w));
   }
   WipeBytes(t, sizeof t);
@@ -214,8 +203,8 @@ void Mars::ScheduleKey(const void* key, std::uint32_t bits) {
 void Mars::EncryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t a = Load32(p) + k_[0], b = Load32(p + 4) + k_[1], c = Load32(p + 8) + k_[2],
-                d = Load32(p + 12) + k_[3];
+  std::uint32_t a = LoadLe32(p) + k_[0], b = LoadLe32(p + 4) + k_[1], c = LoadLe32(p + 8) + k_[2],
+                d = LoadLe32(p + 12) + k_[3];
 
   // Forward mixing; each round works on a, then the words rotate (a, b, c, d)
   // := (b, c, d, a).
@@ -224,7 +213,7 @@ void Mars::EncryptBlock(const void* in, void* out) {
     b += kS1[B1(a)];
     c += kS0[B2(a)];
     d ^= kS1[B3(a)];
-    a = Rotr(a, 24);
+    a = Rotr32(a, 24);
     if (i == 0 || i == 4) a += d;
     if (i == 1 || i == 5) a += b;
     const std::uint32_t t = a;
@@ -235,7 +224,7 @@ void Mars::EncryptBlock(const void* in, void* out) {
   for (int i = 0; i < 16; ++i) {
     std::uint32_t l, m, r;
     E(a, k_[2 * i + 4], k_[2 * i + 5], l, m, r);
-    a = Rotl(a, 13);
+    a = Rotl32(a, 13);
     c += m;
     if (i < 8) {
       b += l;
@@ -256,30 +245,30 @@ void Mars::EncryptBlock(const void* in, void* out) {
     c -= kS0[B3(a)];
     d -= kS1[B2(a)];
     d ^= kS0[B1(a)];
-    a = Rotl(a, 24);
+    a = Rotl32(a, 24);
     const std::uint32_t t = a;
     a = b, b = c, c = d, d = t;
   }
 
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, a - k_[36]);
-  Store32(q + 4, b - k_[37]);
-  Store32(q + 8, c - k_[38]);
-  Store32(q + 12, d - k_[39]);
+  StoreLe32(q, a - k_[36]);
+  StoreLe32(q + 4, b - k_[37]);
+  StoreLe32(q + 8, c - k_[38]);
+  StoreLe32(q + 12, d - k_[39]);
 }
 
 void Mars::DecryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t a = Load32(p) + k_[36], b = Load32(p + 4) + k_[37], c = Load32(p + 8) + k_[38],
-                d = Load32(p + 12) + k_[39];
+  std::uint32_t a = LoadLe32(p) + k_[36], b = LoadLe32(p + 4) + k_[37], c = LoadLe32(p + 8) + k_[38],
+                d = LoadLe32(p + 12) + k_[39];
 
   // Each phase of EncryptBlock undone in reverse order: rotate the words back
   // (a, b, c, d) := (d, a, b, c) first, then invert the round.
   for (int i = 7; i >= 0; --i) {
     const std::uint32_t t = d;
     d = c, c = b, b = a, a = t;
-    a = Rotr(a, 24);
+    a = Rotr32(a, 24);
     d ^= kS0[B1(a)];
     d += kS1[B2(a)];
     c += kS0[B3(a)];
@@ -291,7 +280,7 @@ void Mars::DecryptBlock(const void* in, void* out) {
   for (int i = 15; i >= 0; --i) {
     const std::uint32_t t = d;
     d = c, c = b, b = a, a = t;
-    a = Rotr(a, 13);
+    a = Rotr32(a, 13);
     std::uint32_t l, m, r;
     E(a, k_[2 * i + 4], k_[2 * i + 5], l, m, r);
     c -= m;
@@ -309,7 +298,7 @@ void Mars::DecryptBlock(const void* in, void* out) {
     d = c, c = b, b = a, a = t;
     if (i == 1 || i == 5) a -= b;
     if (i == 0 || i == 4) a -= d;
-    a = Rotl(a, 24);
+    a = Rotl32(a, 24);
     d ^= kS1[B3(a)];
     c -= kS0[B2(a)];
     b -= kS1[B1(a)];
@@ -317,10 +306,10 @@ void Mars::DecryptBlock(const void* in, void* out) {
   }
 
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, a - k_[0]);
-  Store32(q + 4, b - k_[1]);
-  Store32(q + 8, c - k_[2]);
-  Store32(q + 12, d - k_[3]);
+  StoreLe32(q, a - k_[0]);
+  StoreLe32(q + 4, b - k_[1]);
+  StoreLe32(q + 8, c - k_[2]);
+  StoreLe32(q + 12, d - k_[3]);
 }
 
 void Mars::WipeKey() {

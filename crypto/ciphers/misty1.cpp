@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -52,17 +53,6 @@ constexpr std::uint16_t kS9[512] = {
     459, 310, 383, 70, 225, 30, 477, 230, 311, 506, 389, 140, 143, 64, 437, 190,
     120, 0, 172, 272, 350, 292, 2, 444, 162, 234, 112, 508, 278, 348, 76, 450,
 };
-
-inline std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
-inline void Store32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-}
 
 // The 16-bit function FI: a 9-bit half a and a 7-bit half b through S9, S7,
 // S9, with the key mixed in between. After the first two steps the halves are
@@ -141,9 +131,9 @@ Misty1::~Misty1() {
 
 void Misty1::ScheduleKey(const void* key, std::uint32_t bits) {
   std::uint8_t k[16] = {};
-  std::memcpy(k, key, bits / 8);
+  if (bits / 8 > 0) std::memcpy(k, key, bits / 8);
   std::uint16_t ek[16];  // K1..K8, then K'1..K'8
-  for (int i = 0; i < 8; ++i) ek[i] = static_cast<std::uint16_t>(k[2 * i] << 8 | k[2 * i + 1]);
+  for (int i = 0; i < 8; ++i) ek[i] = LoadBe16(k + 2 * i);
   for (int i = 0; i < 8; ++i) ek[i + 8] = static_cast<std::uint16_t>(Fi(ek[i], ek[(i + 1) % 8]));
   for (int r = 0; r < 8; ++r) {
     const std::uint16_t sub[7] = {ek[r], ek[(r + 2) % 8], ek[(r + 7) % 8], ek[(r + 4) % 8],  // KO1..KO4
@@ -167,7 +157,7 @@ void Misty1::ScheduleKey(const void* key, std::uint32_t bits) {
 void Misty1::EncryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t d0 = Load32(p), d1 = Load32(p + 4);
+  std::uint32_t d0 = LoadBe32(p), d1 = LoadBe32(p + 4);
   // Four pairs of rounds, each pair behind an FL layer on both halves.
 #pragma GCC unroll 4
   for (int r = 0; r < 8; r += 2) {
@@ -179,14 +169,14 @@ void Misty1::EncryptBlock(const void* in, void* out) {
   d0 = Fl(d0, fl_[8]);
   d1 = Fl(d1, fl_[9]);
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, d1);
-  Store32(q + 4, d0);
+  StoreBe32(q, d1);
+  StoreBe32(q + 4, d0);
 }
 
 void Misty1::DecryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t d1 = Load32(p), d0 = Load32(p + 4);
+  std::uint32_t d1 = LoadBe32(p), d0 = LoadBe32(p + 4);
   d0 = FlInv(d0, fl_[8]);
   d1 = FlInv(d1, fl_[9]);
 #pragma GCC unroll 4
@@ -197,8 +187,8 @@ void Misty1::DecryptBlock(const void* in, void* out) {
     d1 = FlInv(d1, fl_[r + 1]);
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, d0);
-  Store32(q + 4, d1);
+  StoreBe32(q, d0);
+  StoreBe32(q + 4, d1);
 }
 
 void Misty1::WipeKey() {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -37,13 +38,13 @@ inline std::uint16_t Rotr16(std::uint32_t x, int s) {
 // RFC 2268's key expansion of a key of T = bytes bytes with T1 = effective_bits.
 void ExpandKey(const std::uint8_t* key, std::size_t bytes, unsigned effective_bits, std::uint16_t out[64]) {
   std::uint8_t l[128];
-  std::memcpy(l, key, bytes);
+  if (bytes > 0) std::memcpy(l, key, bytes);
   for (std::size_t i = bytes; i < 128; ++i) l[i] = kPi[(l[i - 1] + l[i - bytes]) & 0xFF];
   const unsigned t8 = (effective_bits + 7) / 8;
   const unsigned tm = 0xFFu >> (8 * t8 - effective_bits);
   l[128 - t8] = kPi[l[128 - t8] & tm];
   for (int i = 127 - static_cast<int>(t8); i >= 0; --i) l[i] = kPi[l[i + 1] ^ l[i + t8]];
-  for (int i = 0; i < 64; ++i) out[i] = static_cast<std::uint16_t>(l[2 * i] | l[2 * i + 1] << 8);
+  for (int i = 0; i < 64; ++i) out[i] = LoadLe16(l + 2 * i);
   WipeBytes(l, sizeof l);
 }
 
@@ -77,8 +78,7 @@ void Rc2::ScheduleKey(const void* key, std::uint32_t bits) {
 void Rc2::EncryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint16_t r0 = static_cast<std::uint16_t>(p[0] | p[1] << 8), r1 = static_cast<std::uint16_t>(p[2] | p[3] << 8),
-                r2 = static_cast<std::uint16_t>(p[4] | p[5] << 8), r3 = static_cast<std::uint16_t>(p[6] | p[7] << 8);
+  std::uint16_t r0 = LoadLe16(p), r1 = LoadLe16(p + 2), r2 = LoadLe16(p + 4), r3 = LoadLe16(p + 6);
   const std::uint16_t* k = k_;
   // 16 mixing rounds (5, 6, 5) with a mashing round after the 5th and 11th.
   for (int round = 0; round < 16; ++round) {
@@ -95,18 +95,16 @@ void Rc2::EncryptBlock(const void* in, void* out) {
     }
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  const std::uint16_t r[4] = {r0, r1, r2, r3};
-  for (int i = 0; i < 4; ++i) {
-    q[2 * i] = static_cast<std::uint8_t>(r[i]);
-    q[2 * i + 1] = static_cast<std::uint8_t>(r[i] >> 8);
-  }
+  StoreLe16(q, r0);
+  StoreLe16(q + 2, r1);
+  StoreLe16(q + 4, r2);
+  StoreLe16(q + 6, r3);
 }
 
 void Rc2::DecryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint16_t r0 = static_cast<std::uint16_t>(p[0] | p[1] << 8), r1 = static_cast<std::uint16_t>(p[2] | p[3] << 8),
-                r2 = static_cast<std::uint16_t>(p[4] | p[5] << 8), r3 = static_cast<std::uint16_t>(p[6] | p[7] << 8);
+  std::uint16_t r0 = LoadLe16(p), r1 = LoadLe16(p + 2), r2 = LoadLe16(p + 4), r3 = LoadLe16(p + 6);
   const std::uint16_t* k = k_ + 60;
   for (int round = 15; round >= 0; --round) {
     r3 = static_cast<std::uint16_t>(Rotr16(r3, 5) - k[3] - (r2 & r1) - (~r2 & r0));
@@ -122,11 +120,10 @@ void Rc2::DecryptBlock(const void* in, void* out) {
     }
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  const std::uint16_t r[4] = {r0, r1, r2, r3};
-  for (int i = 0; i < 4; ++i) {
-    q[2 * i] = static_cast<std::uint8_t>(r[i]);
-    q[2 * i + 1] = static_cast<std::uint8_t>(r[i] >> 8);
-  }
+  StoreLe16(q, r0);
+  StoreLe16(q + 2, r1);
+  StoreLe16(q + 4, r2);
+  StoreLe16(q + 6, r3);
 }
 
 void Rc2::WipeKey() {

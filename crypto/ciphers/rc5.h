@@ -2,6 +2,7 @@
 // Words are little-endian; all key bytes are used.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "crypto/block_modes.h"
@@ -25,5 +26,9 @@ class Rc5 final : public BlockCipher64 {
  private:
   std::uint32_t s_[2 * (kRounds + 1)] = {};
 };
+
+// The key expansion RC6 shares with RC5: fills s[0..t) from bits/8 key bytes,
+// for keys of up to 2048 bits.
+void Rc5ExpandKey(const void* key, std::uint32_t bits, std::uint32_t* s, std::size_t t);
 
 }  // namespace crypto

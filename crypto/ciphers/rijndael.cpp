@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -37,8 +38,6 @@ constexpr std::uint32_t Word(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, 
          static_cast<std::uint32_t>(b2) << 8 | b3;
 }
 
-constexpr std::uint32_t RotrConst(std::uint32_t x, int r) { return r == 0 ? x : (x >> r) | (x << (32 - r)); }
-
 constexpr Tables MakeTables() {
   Tables t{};
   // Powers of the generator 3 walk through every non-zero element, which gives
@@ -66,8 +65,8 @@ constexpr Tables MakeTables() {
     const std::uint32_t e = Word(Mul(s, 2), s, s, Mul(s, 3));
     const std::uint32_t d = Word(Mul(v, 14), Mul(v, 9), Mul(v, 13), Mul(v, 11));
     for (int k = 0; k < 4; ++k) {
-      t.te[k][a] = RotrConst(e, 8 * k);
-      t.td[k][a] = RotrConst(d, 8 * k);
+      t.te[k][a] = Rotr32(e, 8 * k);
+      t.td[k][a] = Rotr32(d, 8 * k);
     }
   }
   std::uint8_t r = 1;
@@ -82,13 +81,6 @@ constexpr Tables kT = MakeTables();
 static_assert(kT.sbox[0x00] == 0x63 && kT.sbox[0x53] == 0xED && kT.sbox[0xFF] == 0x16, "S-box");
 static_assert(kT.inv_sbox[0x63] == 0x00 && kT.rcon[9] == 0x36, "inverse S-box, round constants");
 
-inline std::uint32_t Load32(const std::uint8_t* p) { return Word(p[0], p[1], p[2], p[3]); }
-inline void Store32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-}
 inline std::uint32_t SubWord(std::uint32_t w) {
   return Word(kT.sbox[w >> 24], kT.sbox[(w >> 16) & 0xFF], kT.sbox[(w >> 8) & 0xFF], kT.sbox[w & 0xFF]);
 }
@@ -126,13 +118,13 @@ void Rijndael::ScheduleKey(const void* key, std::uint32_t bits) {
   const int nk = bits <= 128 ? 4 : bits <= 192 ? 6 : 8;
   rounds_ = nk + 6;
   std::uint8_t k[32] = {};
-  std::memcpy(k, key, bits / 8);
+  if (bits / 8 > 0) std::memcpy(k, key, bits / 8);
   const int words = 4 * (rounds_ + 1);
-  for (int i = 0; i < nk; ++i) enc_[i] = Load32(k + 4 * i);
+  for (int i = 0; i < nk; ++i) enc_[i] = LoadBe32(k + 4 * i);
   for (int i = nk; i < words; ++i) {
     std::uint32_t t = enc_[i - 1];
     if (i % nk == 0)
-      t = SubWord(t << 8 | t >> 24) ^ static_cast<std::uint32_t>(kT.rcon[i / nk - 1]) << 24;
+      t = SubWord(Rotl32(t, 8)) ^ static_cast<std::uint32_t>(kT.rcon[i / nk - 1]) << 24;
     else if (nk > 6 && i % nk == 4)
       t = SubWord(t);
     enc_[i] = enc_[i - nk] ^ t;
@@ -152,10 +144,10 @@ void Rijndael::EncryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
   const std::uint32_t* rk = enc_;
-  std::uint32_t s0 = Load32(p) ^ rk[0];
-  std::uint32_t s1 = Load32(p + 4) ^ rk[1];
-  std::uint32_t s2 = Load32(p + 8) ^ rk[2];
-  std::uint32_t s3 = Load32(p + 12) ^ rk[3];
+  std::uint32_t s0 = LoadBe32(p) ^ rk[0];
+  std::uint32_t s1 = LoadBe32(p + 4) ^ rk[1];
+  std::uint32_t s2 = LoadBe32(p + 8) ^ rk[2];
+  std::uint32_t s3 = LoadBe32(p + 12) ^ rk[3];
   const auto& te = kT.te;
   for (int r = 1; r < rounds_; ++r) {
     rk += 4;
@@ -175,20 +167,20 @@ void Rijndael::EncryptBlock(const void* in, void* out) {
   rk += 4;
   const auto* s = kT.sbox;
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, Word(s[s0 >> 24], s[(s1 >> 16) & 0xFF], s[(s2 >> 8) & 0xFF], s[s3 & 0xFF]) ^ rk[0]);
-  Store32(q + 4, Word(s[s1 >> 24], s[(s2 >> 16) & 0xFF], s[(s3 >> 8) & 0xFF], s[s0 & 0xFF]) ^ rk[1]);
-  Store32(q + 8, Word(s[s2 >> 24], s[(s3 >> 16) & 0xFF], s[(s0 >> 8) & 0xFF], s[s1 & 0xFF]) ^ rk[2]);
-  Store32(q + 12, Word(s[s3 >> 24], s[(s0 >> 16) & 0xFF], s[(s1 >> 8) & 0xFF], s[s2 & 0xFF]) ^ rk[3]);
+  StoreBe32(q, Word(s[s0 >> 24], s[(s1 >> 16) & 0xFF], s[(s2 >> 8) & 0xFF], s[s3 & 0xFF]) ^ rk[0]);
+  StoreBe32(q + 4, Word(s[s1 >> 24], s[(s2 >> 16) & 0xFF], s[(s3 >> 8) & 0xFF], s[s0 & 0xFF]) ^ rk[1]);
+  StoreBe32(q + 8, Word(s[s2 >> 24], s[(s3 >> 16) & 0xFF], s[(s0 >> 8) & 0xFF], s[s1 & 0xFF]) ^ rk[2]);
+  StoreBe32(q + 12, Word(s[s3 >> 24], s[(s0 >> 16) & 0xFF], s[(s1 >> 8) & 0xFF], s[s2 & 0xFF]) ^ rk[3]);
 }
 
 void Rijndael::DecryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
   const std::uint32_t* rk = dec_;
-  std::uint32_t s0 = Load32(p) ^ rk[0];
-  std::uint32_t s1 = Load32(p + 4) ^ rk[1];
-  std::uint32_t s2 = Load32(p + 8) ^ rk[2];
-  std::uint32_t s3 = Load32(p + 12) ^ rk[3];
+  std::uint32_t s0 = LoadBe32(p) ^ rk[0];
+  std::uint32_t s1 = LoadBe32(p + 4) ^ rk[1];
+  std::uint32_t s2 = LoadBe32(p + 8) ^ rk[2];
+  std::uint32_t s3 = LoadBe32(p + 12) ^ rk[3];
   const auto& td = kT.td;
   for (int r = 1; r < rounds_; ++r) {
     rk += 4;
@@ -208,10 +200,10 @@ void Rijndael::DecryptBlock(const void* in, void* out) {
   rk += 4;
   const auto* s = kT.inv_sbox;
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, Word(s[s0 >> 24], s[(s3 >> 16) & 0xFF], s[(s2 >> 8) & 0xFF], s[s1 & 0xFF]) ^ rk[0]);
-  Store32(q + 4, Word(s[s1 >> 24], s[(s0 >> 16) & 0xFF], s[(s3 >> 8) & 0xFF], s[s2 & 0xFF]) ^ rk[1]);
-  Store32(q + 8, Word(s[s2 >> 24], s[(s1 >> 16) & 0xFF], s[(s0 >> 8) & 0xFF], s[s3 & 0xFF]) ^ rk[2]);
-  Store32(q + 12, Word(s[s3 >> 24], s[(s2 >> 16) & 0xFF], s[(s1 >> 8) & 0xFF], s[s0 & 0xFF]) ^ rk[3]);
+  StoreBe32(q, Word(s[s0 >> 24], s[(s3 >> 16) & 0xFF], s[(s2 >> 8) & 0xFF], s[s1 & 0xFF]) ^ rk[0]);
+  StoreBe32(q + 4, Word(s[s1 >> 24], s[(s0 >> 16) & 0xFF], s[(s3 >> 8) & 0xFF], s[s2 & 0xFF]) ^ rk[1]);
+  StoreBe32(q + 8, Word(s[s2 >> 24], s[(s1 >> 16) & 0xFF], s[(s0 >> 8) & 0xFF], s[s3 & 0xFF]) ^ rk[2]);
+  StoreBe32(q + 12, Word(s[s3 >> 24], s[(s2 >> 16) & 0xFF], s[(s1 >> 8) & 0xFF], s[s0 & 0xFF]) ^ rk[3]);
 }
 
 void Rijndael::WipeKey() {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -83,43 +84,30 @@ inline void Substitute(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2, 
   x3 = y[3];
 }
 
-inline std::uint32_t Rotl(std::uint32_t x, int r) { return (x << r) | (x >> (32 - r)); }
-inline std::uint32_t Rotr(std::uint32_t x, int r) { return (x >> r) | (x << (32 - r)); }
-inline std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline void Store32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
-}
-
 inline void Transform(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2, std::uint32_t& x3) {
-  x0 = Rotl(x0, 13);
-  x2 = Rotl(x2, 3);
+  x0 = Rotl32(x0, 13);
+  x2 = Rotl32(x2, 3);
   x1 ^= x0 ^ x2;
   x3 ^= x2 ^ (x0 << 3);
-  x1 = Rotl(x1, 1);
-  x3 = Rotl(x3, 7);
+  x1 = Rotl32(x1, 1);
+  x3 = Rotl32(x3, 7);
   x0 ^= x1 ^ x3;
   x2 ^= x3 ^ (x1 << 7);
-  x0 = Rotl(x0, 5);
-  x2 = Rotl(x2, 22);
+  x0 = Rotl32(x0, 5);
+  x2 = Rotl32(x2, 22);
 }
 
 inline void InverseTransform(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2, std::uint32_t& x3) {
-  x2 = Rotr(x2, 22);
-  x0 = Rotr(x0, 5);
+  x2 = Rotr32(x2, 22);
+  x0 = Rotr32(x0, 5);
   x2 ^= x3 ^ (x1 << 7);
   x0 ^= x1 ^ x3;
-  x3 = Rotr(x3, 7);
-  x1 = Rotr(x1, 1);
+  x3 = Rotr32(x3, 7);
+  x1 = Rotr32(x1, 1);
   x3 ^= x2 ^ (x0 << 3);
   x1 ^= x0 ^ x2;
-  x2 = Rotr(x2, 3);
-  x0 = Rotr(x0, 13);
+  x2 = Rotr32(x2, 3);
+  x0 = Rotr32(x0, 13);
 }
 
 inline void AddKey(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2, std::uint32_t& x3,
@@ -166,13 +154,13 @@ void Serpent::ScheduleKey(const void* key, std::uint32_t bits) {
   // half byte (bits not a multiple of 8) is dropped first, as for every cipher.
   const std::size_t n = bits / 8;
   std::uint8_t k[32] = {};
-  std::memcpy(k, key, n);
+  if (n > 0) std::memcpy(k, key, n);
   if (n < sizeof k) k[n] = 0x01;
   // w[0..7] is the padded key (the paper's w_-8..w_-1), then the prekeys.
   std::uint32_t w[8 + 4 * (kRounds + 1)];
-  for (int i = 0; i < 8; ++i) w[i] = Load32(k + 4 * i);
+  for (int i = 0; i < 8; ++i) w[i] = LoadLe32(k + 4 * i);
   for (int i = 8; i < 8 + 4 * (kRounds + 1); ++i)
-    w[i] = Rotl(w[i - 8] ^ w[i - 5] ^ w[i - 3] ^ w[i - 1] ^ kPhi ^ static_cast<std::uint32_t>(i - 8), 11);
+    w[i] = Rotl32(w[i - 8] ^ w[i - 5] ^ w[i - 3] ^ w[i - 1] ^ kPhi ^ static_cast<std::uint32_t>(i - 8), 11);
   // Round key i comes through S-box (3 - i) mod 8.
   for (int i = 0; i <= kRounds; ++i) {
     std::uint32_t* r = k_[i];
@@ -190,7 +178,7 @@ void Serpent::ScheduleKey(const void* key, std::uint32_t bits) {
 void Serpent::EncryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t x0 = Load32(p), x1 = Load32(p + 4), x2 = Load32(p + 8), x3 = Load32(p + 12);
+  std::uint32_t x0 = LoadLe32(p), x1 = LoadLe32(p + 4), x2 = LoadLe32(p + 8), x3 = LoadLe32(p + 12);
   // Eight rounds per pass, one per S-box; the last round has a key addition in
   // place of the linear transform.
   for (int r = 0; r < kRounds; r += 8) {
@@ -221,16 +209,16 @@ void Serpent::EncryptBlock(const void* in, void* out) {
   }
   AddKey(x0, x1, x2, x3, k_[kRounds]);
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, x0);
-  Store32(q + 4, x1);
-  Store32(q + 8, x2);
-  Store32(q + 12, x3);
+  StoreLe32(q, x0);
+  StoreLe32(q + 4, x1);
+  StoreLe32(q + 8, x2);
+  StoreLe32(q + 12, x3);
 }
 
 void Serpent::DecryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t x0 = Load32(p), x1 = Load32(p + 4), x2 = Load32(p + 8), x3 = Load32(p + 12);
+  std::uint32_t x0 = LoadLe32(p), x1 = LoadLe32(p + 4), x2 = LoadLe32(p + 8), x3 = LoadLe32(p + 12);
   AddKey(x0, x1, x2, x3, k_[kRounds]);
   for (int r = kRounds - 8; r >= 0; r -= 8) {
     if (r + 8 < kRounds) InverseTransform(x0, x1, x2, x3);
@@ -259,10 +247,10 @@ void Serpent::DecryptBlock(const void* in, void* out) {
     AddKey(x0, x1, x2, x3, k_[r]);
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, x0);
-  Store32(q + 4, x1);
-  Store32(q + 8, x2);
-  Store32(q + 12, x3);
+  StoreLe32(q, x0);
+  StoreLe32(q + 4, x1);
+  StoreLe32(q + 8, x2);
+  StoreLe32(q + 12, x3);
 }
 
 void Serpent::WipeKey() {

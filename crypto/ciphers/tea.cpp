@@ -2,23 +2,13 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
 namespace {
 
 constexpr std::uint32_t kDelta = 0x9E3779B9u;
-
-inline std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
-inline void Store32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-}
 
 // Tests 1, 2 and 6 of the teavect table, words big-endian.
 bool SelfTest() {
@@ -38,15 +28,15 @@ Tea::~Tea() { WipeBytes(k_, sizeof k_); }
 
 void Tea::ScheduleKey(const void* key, std::uint32_t bits) {
   std::uint8_t k[16] = {};
-  std::memcpy(k, key, bits / 8);
-  for (int i = 0; i < 4; ++i) k_[i] = Load32(k + 4 * i);
+  if (bits / 8 > 0) std::memcpy(k, key, bits / 8);
+  for (int i = 0; i < 4; ++i) k_[i] = LoadBe32(k + 4 * i);
   WipeBytes(k, sizeof k);
 }
 
 void Tea::EncryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t v0 = Load32(p), v1 = Load32(p + 4), sum = 0;
+  std::uint32_t v0 = LoadBe32(p), v1 = LoadBe32(p + 4), sum = 0;
   const std::uint32_t k0 = k_[0], k1 = k_[1], k2 = k_[2], k3 = k_[3];
 #pragma GCC unroll 32
   for (int i = 0; i < kCycles; ++i) {
@@ -55,14 +45,14 @@ void Tea::EncryptBlock(const void* in, void* out) {
     v1 += ((v0 << 4) + k2) ^ (v0 + sum) ^ ((v0 >> 5) + k3);
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, v0);
-  Store32(q + 4, v1);
+  StoreBe32(q, v0);
+  StoreBe32(q + 4, v1);
 }
 
 void Tea::DecryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t v0 = Load32(p), v1 = Load32(p + 4), sum = kDelta * kCycles;
+  std::uint32_t v0 = LoadBe32(p), v1 = LoadBe32(p + 4), sum = kDelta * kCycles;
   const std::uint32_t k0 = k_[0], k1 = k_[1], k2 = k_[2], k3 = k_[3];
 #pragma GCC unroll 32
   for (int i = 0; i < kCycles; ++i) {
@@ -71,8 +61,8 @@ void Tea::DecryptBlock(const void* in, void* out) {
     sum -= kDelta;
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, v0);
-  Store32(q + 4, v1);
+  StoreBe32(q, v0);
+  StoreBe32(q + 4, v1);
 }
 
 void Tea::WipeKey() {

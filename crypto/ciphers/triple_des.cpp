@@ -25,7 +25,7 @@ const CipherClass TripleDes::kClass = {14, "3DES", 192, 64, &SelfTest, &CreateCi
 
 void TripleDes::ScheduleKey(const void* key, std::uint32_t bits) {
   std::uint8_t k[24] = {};
-  std::memcpy(k, key, bits / 8);
+  if (bits >= 8) std::memcpy(k, key, bits / 8);  // a key under one byte may come as null
   passes_ = 3;
   Schedule forward[3];
   for (int i = 0; i < 3; ++i) RoundKeys(k + 8 * i, forward[i]);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/ciphers/known_answer.h"
 
 namespace crypto {
@@ -76,18 +77,6 @@ constexpr Tables MakeTables() {
 
 constexpr Tables kT = MakeTables();
 
-inline std::uint32_t Rotl(std::uint32_t x, int r) { return (x << r) | (x >> (32 - r)); }
-inline std::uint32_t Rotr(std::uint32_t x, int r) { return (x >> r) | (x << (32 - r)); }
-inline std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline void Store32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 inline std::uint8_t Byte(std::uint32_t w, int i) { return static_cast<std::uint8_t>(w >> (8 * i)); }
 
 // The q chains of h for byte position j of the input (paper section 4.3.2):
@@ -143,11 +132,11 @@ Twofish::~Twofish() {
 void Twofish::ScheduleKey(const void* key, std::uint32_t bits) {
   const int k = bits <= 128 ? 2 : bits <= 192 ? 3 : 4;
   std::uint8_t m[32] = {};
-  std::memcpy(m, key, bits / 8);
+  if (bits / 8 > 0) std::memcpy(m, key, bits / 8);
   std::uint32_t me[4] = {}, mo[4] = {}, s[4] = {};
   for (int i = 0; i < k; ++i) {
-    me[i] = Load32(m + 8 * i);
-    mo[i] = Load32(m + 8 * i + 4);
+    me[i] = LoadLe32(m + 8 * i);
+    mo[i] = LoadLe32(m + 8 * i + 4);
     // S_(k-1-i) = RS times key bytes 8i..8i+7: g uses S in reverse order.
     std::uint32_t w = 0;
     for (int r = 0; r < 4; ++r) {
@@ -159,9 +148,9 @@ void Twofish::ScheduleKey(const void* key, std::uint32_t bits) {
   }
   for (int i = 0; i < 20; ++i) {
     const std::uint32_t a = H(0x02020202u * static_cast<std::uint32_t>(i), me, k);
-    const std::uint32_t b = Rotl(H(0x02020202u * static_cast<std::uint32_t>(i) + 0x01010101u, mo, k), 8);
+    const std::uint32_t b = Rotl32(H(0x02020202u * static_cast<std::uint32_t>(i) + 0x01010101u, mo, k), 8);
     k_[2 * i] = a + b;
-    k_[2 * i + 1] = Rotl(a + 2 * b, 9);
+    k_[2 * i + 1] = Rotl32(a + 2 * b, 9);
   }
   for (int j = 0; j < 4; ++j)
     for (int x = 0; x < 256; ++x) s_[j][x] = kT.mds[j][KeyedSbox(j, static_cast<std::uint8_t>(x), s, k)];
@@ -174,47 +163,47 @@ void Twofish::ScheduleKey(const void* key, std::uint32_t bits) {
 void Twofish::EncryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t r0 = Load32(p) ^ k_[0], r1 = Load32(p + 4) ^ k_[1], r2 = Load32(p + 8) ^ k_[2],
-                r3 = Load32(p + 12) ^ k_[3];
+  std::uint32_t r0 = LoadLe32(p) ^ k_[0], r1 = LoadLe32(p + 4) ^ k_[1], r2 = LoadLe32(p + 8) ^ k_[2],
+                r3 = LoadLe32(p + 12) ^ k_[3];
   // Two rounds per pass; the halves swap by renaming.
 #pragma GCC unroll 8
   for (int r = 0; r < 16; r += 2) {
     std::uint32_t t0 = G0(s_, r0), t1 = G1(s_, r1);
-    r2 = Rotr(r2 ^ (t0 + t1 + k_[2 * r + 8]), 1);
-    r3 = Rotl(r3, 1) ^ (t0 + 2 * t1 + k_[2 * r + 9]);
+    r2 = Rotr32(r2 ^ (t0 + t1 + k_[2 * r + 8]), 1);
+    r3 = Rotl32(r3, 1) ^ (t0 + 2 * t1 + k_[2 * r + 9]);
     t0 = G0(s_, r2);
     t1 = G1(s_, r3);
-    r0 = Rotr(r0 ^ (t0 + t1 + k_[2 * r + 10]), 1);
-    r1 = Rotl(r1, 1) ^ (t0 + 2 * t1 + k_[2 * r + 11]);
+    r0 = Rotr32(r0 ^ (t0 + t1 + k_[2 * r + 10]), 1);
+    r1 = Rotl32(r1, 1) ^ (t0 + 2 * t1 + k_[2 * r + 11]);
   }
   // The last round's swap is undone: the output starts with R2, R3.
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, r2 ^ k_[4]);
-  Store32(q + 4, r3 ^ k_[5]);
-  Store32(q + 8, r0 ^ k_[6]);
-  Store32(q + 12, r1 ^ k_[7]);
+  StoreLe32(q, r2 ^ k_[4]);
+  StoreLe32(q + 4, r3 ^ k_[5]);
+  StoreLe32(q + 8, r0 ^ k_[6]);
+  StoreLe32(q + 12, r1 ^ k_[7]);
 }
 
 void Twofish::DecryptBlock(const void* in, void* out) {
   CheckKey();
   const auto* p = static_cast<const std::uint8_t*>(in);
-  std::uint32_t r2 = Load32(p) ^ k_[4], r3 = Load32(p + 4) ^ k_[5], r0 = Load32(p + 8) ^ k_[6],
-                r1 = Load32(p + 12) ^ k_[7];
+  std::uint32_t r2 = LoadLe32(p) ^ k_[4], r3 = LoadLe32(p + 4) ^ k_[5], r0 = LoadLe32(p + 8) ^ k_[6],
+                r1 = LoadLe32(p + 12) ^ k_[7];
 #pragma GCC unroll 8
   for (int r = 14; r >= 0; r -= 2) {
     std::uint32_t t0 = G0(s_, r2), t1 = G1(s_, r3);
-    r0 = Rotl(r0, 1) ^ (t0 + t1 + k_[2 * r + 10]);
-    r1 = Rotr(r1 ^ (t0 + 2 * t1 + k_[2 * r + 11]), 1);
+    r0 = Rotl32(r0, 1) ^ (t0 + t1 + k_[2 * r + 10]);
+    r1 = Rotr32(r1 ^ (t0 + 2 * t1 + k_[2 * r + 11]), 1);
     t0 = G0(s_, r0);
     t1 = G1(s_, r1);
-    r2 = Rotl(r2, 1) ^ (t0 + t1 + k_[2 * r + 8]);
-    r3 = Rotr(r3 ^ (t0 + 2 * t1 + k_[2 * r + 9]), 1);
+    r2 = Rotl32(r2, 1) ^ (t0 + t1 + k_[2 * r + 8]);
+    r3 = Rotr32(r3 ^ (t0 + 2 * t1 + k_[2 * r + 9]), 1);
   }
   auto* q = static_cast<std::uint8_t*>(out);
-  Store32(q, r0 ^ k_[0]);
-  Store32(q + 4, r1 ^ k_[1]);
-  Store32(q + 8, r2 ^ k_[2]);
-  Store32(q + 12, r3 ^ k_[3]);
+  StoreLe32(q, r0 ^ k_[0]);
+  StoreLe32(q + 4, r1 ^ k_[1]);
+  StoreLe32(q + 8, r2 ^ k_[2]);
+  StoreLe32(q + 12, r3 ^ k_[3]);
 }
 
 void Twofish::WipeKey() {

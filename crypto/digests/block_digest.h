@@ -1,46 +1,16 @@
-// Pieces shared by the block-oriented digests: word loads and stores in either
-// byte order, rotations, and the input buffer with its padding step.
+// Pieces shared by the block-oriented digests: the input buffer with its
+// padding step, and the base class with what every such digest does alike.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/cipher.h"
+#include "crypto/hash.h"
 
 namespace crypto {
-
-inline std::uint32_t Rotl32(std::uint32_t x, int r) { return (x << r) | (x >> ((32 - r) & 31)); }
-inline std::uint32_t Rotr32(std::uint32_t x, int r) { return (x >> r) | (x << ((32 - r) & 31)); }
-inline std::uint64_t Rotr64(std::uint64_t x, int r) { return (x >> r) | (x << ((64 - r) & 63)); }
-
-// Byte-wise loads and stores: GCC turns each into one move (plus a bswap for
-// the big-endian ones), and they hold on any host byte order.
-inline std::uint32_t LoadLe32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline std::uint32_t LoadBe32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
-}
-inline std::uint64_t LoadLe64(const std::uint8_t* p) {
-  return static_cast<std::uint64_t>(LoadLe32(p)) | static_cast<std::uint64_t>(LoadLe32(p + 4)) << 32;
-}
-inline std::uint64_t LoadBe64(const std::uint8_t* p) {
-  return static_cast<std::uint64_t>(LoadBe32(p)) << 32 | LoadBe32(p + 4);
-}
-inline void StoreLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void StoreBe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
-inline void StoreLe64(std::uint8_t* p, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void StoreBe64(std::uint8_t* p, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (56 - 8 * i));
-}
 
 // Collects input into blocks of B bytes. Whole blocks of the caller's data go
 // to the compression function directly and several at a time, so it can keep
@@ -96,6 +66,85 @@ struct BlockBuffer {
   void Wipe() {
     WipeBytes(bytes, B);
     Reset();
+  }
+};
+
+enum class ByteOrder { kLittle, kBig };
+
+// A 32- or 64-bit word in the given byte order.
+template <ByteOrder Order, class Word>
+inline void StoreWord(std::uint8_t* p, Word v) {
+  static_assert(sizeof(Word) == 4 || sizeof(Word) == 8, "digest words");
+  if constexpr (sizeof(Word) == 8)
+    Order == ByteOrder::kBig ? StoreBe64(p, v) : StoreLe64(p, v);
+  else
+    Order == ByteOrder::kBig ? StoreBe32(p, v) : StoreLe32(p, v);
+}
+
+// A digest with N chaining words of type Word over B-byte blocks: the state,
+// the input buffer, and the steps that are the same for all of them. Derived
+// supplies Compress(const std::uint8_t* blocks, std::size_t count), called
+// directly rather than through a virtual function, and makes the base its
+// friend for that; StartDigest through Start; and FinishDigest, most through
+// Finish.
+template <class Derived, class Word, std::size_t N, std::uint32_t B>
+class BlockDigest : public Hash {
+ public:
+  using Hash::Hash;
+  ~BlockDigest() override {
+    if (initialised_) Wipe();
+  }
+
+  void AddBytes(const void* data, std::uint32_t n) override {
+    CheckStarted();
+    buffer_.Add(data, n, Compressor());
+  }
+  void WipeDigestState() override { Wipe(); }
+
+ protected:
+  // initial: N words.
+  void Start(const Word* initial) {
+    for (std::size_t i = 0; i < N; ++i) h_[i] = initial[i];
+    buffer_.Reset();
+    initialised_ = true;
+  }
+
+  void CheckStarted() const {
+    if (!initialised_) throw HashError(kHashNotInitialized);
+  }
+
+  // The usual end: `first` after the message, zeros, the message's bit count
+  // as a 64-bit word in the block's last 8 bytes; then the chaining words in
+  // order are the digest. Both in the one byte order. Wipes the state.
+  template <ByteOrder Order>
+  void Finish(std::uint8_t first, std::uint8_t* digest) {
+    CheckStarted();
+    const std::uint64_t bits = buffer_.total * 8;
+    buffer_.Pad(first, B - 8, Compressor());
+    StoreWord<Order>(buffer_.bytes + B - 8, bits);
+    CompressBuffer();
+    StoreState<Order>(digest);
+    Wipe();
+  }
+
+  template <ByteOrder Order>
+  void StoreState(std::uint8_t* out) const {
+    for (std::size_t i = 0; i < N; ++i) StoreWord<Order>(out + sizeof(Word) * i, h_[i]);
+  }
+
+  void CompressBuffer() { static_cast<Derived*>(this)->Compress(buffer_.bytes, 1); }
+  auto Compressor() {
+    return [this](const std::uint8_t* p, std::size_t count) { static_cast<Derived*>(this)->Compress(p, count); };
+  }
+
+  Word h_[N] = {};
+  BlockBuffer<B> buffer_;
+
+ private:
+  void Wipe() {
+    WipeBytes(h_, sizeof h_);
+    buffer_.Wipe();
+    initialised_ = false;
   }
 };
 

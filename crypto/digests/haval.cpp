@@ -95,15 +95,7 @@ inline void Pass(W* t, const W* w) {
 
 const HashClass Haval::kClass = {48, "Haval", 256, &SelfTest, &CreateHash<Haval>};
 
-Haval::~Haval() {
-  if (initialised_) WipeDigestState();
-}
-
-void Haval::StartDigest() {
-  for (int i = 0; i < 8; ++i) h_[i] = kPi[i];
-  buffer_.Reset();
-  initialised_ = true;
-}
+void Haval::StartDigest() { Start(kPi); }
 
 void Haval::Compress(const std::uint8_t* p, std::size_t count) {
   for (; count > 0; --count, p += 128) {
@@ -120,27 +112,17 @@ void Haval::Compress(const std::uint8_t* p, std::size_t count) {
   }
 }
 
-void Haval::AddBytes(const void* data, std::uint32_t n) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  buffer_.Add(data, n, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-}
-
+// The tail holds two more fields before the bit count.
 void Haval::FinishDigest(std::uint8_t* digest) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
+  CheckStarted();
   const std::uint64_t bits = buffer_.total * 8;
-  buffer_.Pad(first_pad_, 118, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
+  buffer_.Pad(first_pad_, 118, Compressor());
   buffer_.bytes[118] = 0x29;  // version 1, 5 passes, output-length bits 0
   buffer_.bytes[119] = 0x40;  // 256 / 4
   StoreLe64(buffer_.bytes + 120, bits);
-  Compress(buffer_.bytes, 1);
-  for (int i = 0; i < 8; ++i) StoreLe32(digest + 4 * i, h_[i]);
+  CompressBuffer();
+  StoreState<ByteOrder::kLittle>(digest);
   WipeDigestState();
-}
-
-void Haval::WipeDigestState() {
-  WipeBytes(h_, sizeof h_);
-  buffer_.Wipe();
-  initialised_ = false;
 }
 
 void PublishedHaval256(const void* data, std::uint32_t n, std::uint8_t* digest) {

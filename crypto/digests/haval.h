@@ -8,28 +8,23 @@
 #include <cstdint>
 
 #include "crypto/digests/block_digest.h"
-#include "crypto/hash.h"
 
 namespace crypto {
 
-class Haval final : public Hash {
+class Haval final : public BlockDigest<Haval, std::uint32_t, 8, 128> {
  public:
   static const HashClass kClass;  // id 48, "Haval", 256 bits
-  using Hash::Hash;
-  ~Haval() override;
+  using BlockDigest::BlockDigest;
   const HashClass& Class() const override { return kClass; }
 
   void StartDigest() override;
-  void AddBytes(const void* data, std::uint32_t n) override;
   void FinishDigest(std::uint8_t* digest) override;
-  void WipeDigestState() override;
 
  private:
+  friend BlockDigest;
   friend void PublishedHaval256(const void* data, std::uint32_t n, std::uint8_t* digest);
   void Compress(const std::uint8_t* blocks, std::size_t count);
 
-  std::uint32_t h_[8] = {};
-  BlockBuffer<128> buffer_;
   std::uint8_t first_pad_ = 0x80;
 };
 

@@ -16,6 +16,8 @@ bool SelfTest() {
   return RunKnownDigests<Md4>(kVectors);
 }
 
+constexpr std::uint32_t kInitial[4] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u};
+
 inline std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return z ^ (x & (y ^ z)); }
 inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return (x & y) | (z & (x | y)); }
 inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
@@ -31,18 +33,7 @@ constexpr int kShift3[4] = {3, 9, 11, 15};
 
 const HashClass Md4::kClass = {40, "MD4", 128, &SelfTest, &CreateHash<Md4>};
 
-Md4::~Md4() {
-  if (initialised_) WipeDigestState();
-}
-
-void Md4::StartDigest() {
-  h_[0] = 0x67452301u;
-  h_[1] = 0xEFCDAB89u;
-  h_[2] = 0x98BADCFEu;
-  h_[3] = 0x10325476u;
-  buffer_.Reset();
-  initialised_ = true;
-}
+void Md4::StartDigest() { Start(kInitial); }
 
 void Md4::Compress(const std::uint8_t* p, std::size_t count) {
   for (; count > 0; --count, p += 64) {
@@ -72,25 +63,6 @@ void Md4::Compress(const std::uint8_t* p, std::size_t count) {
   }
 }
 
-void Md4::AddBytes(const void* data, std::uint32_t n) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  buffer_.Add(data, n, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-}
-
-void Md4::FinishDigest(std::uint8_t* digest) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  const std::uint64_t bits = buffer_.total * 8;
-  buffer_.Pad(0x80, 56, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-  StoreLe64(buffer_.bytes + 56, bits);
-  Compress(buffer_.bytes, 1);
-  for (int i = 0; i < 4; ++i) StoreLe32(digest + 4 * i, h_[i]);
-  WipeDigestState();
-}
-
-void Md4::WipeDigestState() {
-  WipeBytes(h_, sizeof h_);
-  buffer_.Wipe();
-  initialised_ = false;
-}
+void Md4::FinishDigest(std::uint8_t* digest) { Finish<ByteOrder::kLittle>(0x80, digest); }
 
 }  // namespace crypto

@@ -16,6 +16,8 @@ bool SelfTest() {
   return RunKnownDigests<Md5>(kVectors);
 }
 
+constexpr std::uint32_t kInitial[4] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u};
+
 // One step of each round: a = b + ((a + f(b, c, d) + x + t) <<< s).
 #define MD5_STEP(f, a, b, c, d, x, t, s) \
   a += f(b, c, d) + (x) + (t);           \
@@ -31,18 +33,7 @@ bool SelfTest() {
 
 const HashClass Md5::kClass = {41, "MD5", 128, &SelfTest, &CreateHash<Md5>};
 
-Md5::~Md5() {
-  if (initialised_) WipeDigestState();
-}
-
-void Md5::StartDigest() {
-  h_[0] = 0x67452301u;
-  h_[1] = 0xEFCDAB89u;
-  h_[2] = 0x98BADCFEu;
-  h_[3] = 0x10325476u;
-  buffer_.Reset();
-  initialised_ = true;
-}
+void Md5::StartDigest() { Start(kInitial); }
 
 void Md5::Compress(const std::uint8_t* p, std::size_t count) {
   std::uint32_t a0 = h_[0], b0 = h_[1], c0 = h_[2], d0 = h_[3];
@@ -128,26 +119,6 @@ void Md5::Compress(const std::uint8_t* p, std::size_t count) {
   h_[3] = d0;
 }
 
-void Md5::AddBytes(const void* data, std::uint32_t n) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  buffer_.Add(data, n, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-}
-
-void Md5::FinishDigest(std::uint8_t* digest) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  const std::uint64_t bits = buffer_.total * 8;
-  auto compress = [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); };
-  buffer_.Pad(0x80, 56, compress);
-  StoreLe64(buffer_.bytes + 56, bits);
-  Compress(buffer_.bytes, 1);
-  for (int i = 0; i < 4; ++i) StoreLe32(digest + 4 * i, h_[i]);
-  WipeDigestState();
-}
-
-void Md5::WipeDigestState() {
-  WipeBytes(h_, sizeof h_);
-  buffer_.Wipe();
-  initialised_ = false;
-}
+void Md5::FinishDigest(std::uint8_t* digest) { Finish<ByteOrder::kLittle>(0x80, digest); }
 
 }  // namespace crypto

@@ -16,6 +16,8 @@ bool SelfTest() {
   return RunKnownDigests<RipeMd128>(kVectors);
 }
 
+constexpr std::uint32_t kInitial[4] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u};
+
 constexpr std::uint32_t kLeftK[4] = {0x00000000u, 0x5A827999u, 0x6ED9EBA1u, 0x8F1BBCDCu};
 constexpr std::uint32_t kRightK[4] = {0x50A28BE6u, 0x5C4DD124u, 0x6D703EF3u, 0x00000000u};
 
@@ -39,18 +41,7 @@ inline void Round(std::uint32_t* l, std::uint32_t* r, const std::uint32_t* x) {
 
 const HashClass RipeMd128::kClass = {42, "RipeMD128", 128, &SelfTest, &CreateHash<RipeMd128>};
 
-RipeMd128::~RipeMd128() {
-  if (initialised_) WipeDigestState();
-}
-
-void RipeMd128::StartDigest() {
-  h_[0] = 0x67452301u;
-  h_[1] = 0xEFCDAB89u;
-  h_[2] = 0x98BADCFEu;
-  h_[3] = 0x10325476u;
-  buffer_.Reset();
-  initialised_ = true;
-}
+void RipeMd128::StartDigest() { Start(kInitial); }
 
 void RipeMd128::Compress(const std::uint8_t* p, std::size_t count) {
   for (; count > 0; --count, p += 64) {
@@ -71,25 +62,6 @@ void RipeMd128::Compress(const std::uint8_t* p, std::size_t count) {
   }
 }
 
-void RipeMd128::AddBytes(const void* data, std::uint32_t n) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  buffer_.Add(data, n, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-}
-
-void RipeMd128::FinishDigest(std::uint8_t* digest) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  const std::uint64_t bits = buffer_.total * 8;
-  buffer_.Pad(0x80, 56, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-  StoreLe64(buffer_.bytes + 56, bits);
-  Compress(buffer_.bytes, 1);
-  for (int i = 0; i < 4; ++i) StoreLe32(digest + 4 * i, h_[i]);
-  WipeDigestState();
-}
-
-void RipeMd128::WipeDigestState() {
-  WipeBytes(h_, sizeof h_);
-  buffer_.Wipe();
-  initialised_ = false;
-}
+void RipeMd128::FinishDigest(std::uint8_t* digest) { Finish<ByteOrder::kLittle>(0x80, digest); }
 
 }  // namespace crypto

@@ -16,6 +16,8 @@ bool SelfTest() {
   return RunKnownDigests<RipeMd160>(kVectors);
 }
 
+constexpr std::uint32_t kInitial[5] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u, 0xC3D2E1F0u};
+
 constexpr std::uint32_t kLeftK[5] = {0x00000000u, 0x5A827999u, 0x6ED9EBA1u, 0x8F1BBCDCu, 0xA953FD4Eu};
 constexpr std::uint32_t kRightK[5] = {0x50A28BE6u, 0x5C4DD124u, 0x6D703EF3u, 0x7A6D76E9u, 0x00000000u};
 
@@ -43,19 +45,7 @@ inline void Round(std::uint32_t* l, std::uint32_t* r, const std::uint32_t* x) {
 
 const HashClass RipeMd160::kClass = {43, "RipeMD160", 160, &SelfTest, &CreateHash<RipeMd160>};
 
-RipeMd160::~RipeMd160() {
-  if (initialised_) WipeDigestState();
-}
-
-void RipeMd160::StartDigest() {
-  h_[0] = 0x67452301u;
-  h_[1] = 0xEFCDAB89u;
-  h_[2] = 0x98BADCFEu;
-  h_[3] = 0x10325476u;
-  h_[4] = 0xC3D2E1F0u;
-  buffer_.Reset();
-  initialised_ = true;
-}
+void RipeMd160::StartDigest() { Start(kInitial); }
 
 void RipeMd160::Compress(const std::uint8_t* p, std::size_t count) {
   for (; count > 0; --count, p += 64) {
@@ -78,25 +68,6 @@ void RipeMd160::Compress(const std::uint8_t* p, std::size_t count) {
   }
 }
 
-void RipeMd160::AddBytes(const void* data, std::uint32_t n) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  buffer_.Add(data, n, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-}
-
-void RipeMd160::FinishDigest(std::uint8_t* digest) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  const std::uint64_t bits = buffer_.total * 8;
-  buffer_.Pad(0x80, 56, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-  StoreLe64(buffer_.bytes + 56, bits);
-  Compress(buffer_.bytes, 1);
-  for (int i = 0; i < 5; ++i) StoreLe32(digest + 4 * i, h_[i]);
-  WipeDigestState();
-}
-
-void RipeMd160::WipeDigestState() {
-  WipeBytes(h_, sizeof h_);
-  buffer_.Wipe();
-  initialised_ = false;
-}
+void RipeMd160::FinishDigest(std::uint8_t* digest) { Finish<ByteOrder::kLittle>(0x80, digest); }
 
 }  // namespace crypto

@@ -1,31 +1,25 @@
 // SHA-1 (FIPS 180-4): 160-bit digest, 64-byte blocks, big-endian words.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "crypto/hash.h"
+#include "crypto/digests/block_digest.h"
 
 namespace crypto {
 
-class Sha1 final : public Hash {
+class Sha1 final : public BlockDigest<Sha1, std::uint32_t, 5, 64> {
  public:
   static const HashClass kClass;  // id 2, "SHA1", 160 bits
-  using Hash::Hash;
-  ~Sha1() override;
+  using BlockDigest::BlockDigest;
   const HashClass& Class() const override { return kClass; }
 
   void StartDigest() override;
-  void AddBytes(const void* data, std::uint32_t n) override;
   void FinishDigest(std::uint8_t* digest) override;
-  void WipeDigestState() override;
 
  private:
-  void Compress(const std::uint8_t* block);
-
-  std::uint32_t h_[5] = {};
-  std::uint8_t buffer_[64] = {};
-  std::uint32_t buffered_ = 0;
-  std::uint64_t length_ = 0;  // bytes
+  friend BlockDigest;
+  void Compress(const std::uint8_t* blocks, std::size_t count);
 };
 
 // Chooses between the processor's SHA extensions (when it has them) and the

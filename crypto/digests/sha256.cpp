@@ -1,14 +1,11 @@
 #include "crypto/digests/sha256.h"
 
-#include <atomic>
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <cpuid.h>
-#include <immintrin.h>
-#define SHA256_HAVE_SHA_NI 1
-#endif
-
+#include "crypto/cpu_features.h"
 #include "crypto/digests/known_digest.h"
+
+#ifdef CRYPTO_X86
+#include <immintrin.h>
+#endif
 
 namespace crypto {
 namespace {
@@ -23,6 +20,9 @@ bool SelfTest() {
   };
   return RunKnownDigests<Sha256>(kVectors);
 }
+
+constexpr std::uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
 
 alignas(16) constexpr std::uint32_t kK[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
@@ -67,18 +67,10 @@ void CompressPortable(std::uint32_t* h, const std::uint8_t* p, std::size_t count
   }
 }
 
-#ifdef SHA256_HAVE_SHA_NI
-// The SHA extensions run the same compression several times faster; used when
-// the processor has them (and SSSE3/SSE4.1 for the shuffles and blends).
-bool CpuHasShaExtensions() {
-  unsigned a, b, c, d;
-  if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
-  const bool ssse3 = (c & (1u << 9)) != 0, sse41 = (c & (1u << 19)) != 0;
-  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
-  return ssse3 && sse41 && (b & (1u << 29)) != 0;
-}
-std::atomic<bool> g_use_sha_extensions{CpuHasShaExtensions()};
+ShaExtensionsSwitch g_sha_extensions;
 
+#ifdef CRYPTO_X86
+// The SHA extensions run the same compression several times faster.
 __attribute__((target("sha,sse4.1"))) void CompressWithShaExtensions(std::uint32_t* h, const std::uint8_t* p,
                                                                      std::size_t count) {
   const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
@@ -117,57 +109,19 @@ __attribute__((target("sha,sse4.1"))) void CompressWithShaExtensions(std::uint32
 
 }  // namespace
 
-bool Sha256UseShaExtensions(bool enabled) {
-#ifdef SHA256_HAVE_SHA_NI
-  const bool available = CpuHasShaExtensions();
-  g_use_sha_extensions.store(enabled && available);
-  return available;
-#else
-  (void)enabled;
-  return false;
-#endif
-}
+bool Sha256UseShaExtensions(bool enabled) { return g_sha_extensions.Set(enabled); }
 
 const HashClass Sha256::kClass = {44, "SHA256", 256, &SelfTest, &CreateHash<Sha256>};
 
-Sha256::~Sha256() {
-  if (initialised_) WipeDigestState();
-}
-
-void Sha256::StartDigest() {
-  static constexpr std::uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                                0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  for (int i = 0; i < 8; ++i) h_[i] = kInitial[i];
-  buffer_.Reset();
-  initialised_ = true;
-}
+void Sha256::StartDigest() { Start(kInitial); }
 
 void Sha256::Compress(const std::uint8_t* p, std::size_t count) {
-#ifdef SHA256_HAVE_SHA_NI
-  if (g_use_sha_extensions.load(std::memory_order_relaxed)) return CompressWithShaExtensions(h_, p, count);
+#ifdef CRYPTO_X86
+  if (g_sha_extensions.On()) return CompressWithShaExtensions(h_, p, count);
 #endif
   CompressPortable(h_, p, count);
 }
 
-void Sha256::AddBytes(const void* data, std::uint32_t n) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  buffer_.Add(data, n, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-}
-
-void Sha256::FinishDigest(std::uint8_t* digest) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  const std::uint64_t bits = buffer_.total * 8;
-  buffer_.Pad(0x80, 56, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-  StoreBe64(buffer_.bytes + 56, bits);
-  Compress(buffer_.bytes, 1);
-  for (int i = 0; i < 8; ++i) StoreBe32(digest + 4 * i, h_[i]);
-  WipeDigestState();
-}
-
-void Sha256::WipeDigestState() {
-  WipeBytes(h_, sizeof h_);
-  buffer_.Wipe();
-  initialised_ = false;
-}
+void Sha256::FinishDigest(std::uint8_t* digest) { Finish<ByteOrder::kBig>(0x80, digest); }
 
 }  // namespace crypto

@@ -3,10 +3,10 @@
 #include <atomic>
 
 #if defined(__x86_64__)
-#include <cpuid.h>
 #include <emmintrin.h>
 #endif
 
+#include "crypto/cpu_features.h"
 #include "crypto/digests/known_digest.h"
 
 namespace crypto {
@@ -141,10 +141,6 @@ __attribute__((always_inline)) inline void CompressBlocks(std::uint64_t* h, cons
 __attribute__((target("bmi2"))) void CompressBmi2(std::uint64_t* h, const std::uint8_t* p, std::size_t count) {
   CompressBlocks(h, p, count);
 }
-bool CpuHasBmi2() {
-  unsigned a, b, c, d;
-  return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & (1u << 8)) != 0;
-}
 const bool g_has_bmi2 = CpuHasBmi2();
 std::atomic<bool> g_use_vector_schedule{true};
 #endif
@@ -191,16 +187,7 @@ const HashClass Sha512::kClass = {46, "SHA512", 512, &SelfTest512, &CreateHash<S
 const std::uint64_t* Sha384::InitialState() const { return kInitial384; }
 const std::uint64_t* Sha512::InitialState() const { return kInitial512; }
 
-Sha512Base::~Sha512Base() {
-  if (initialised_) WipeDigestState();
-}
-
-void Sha512Base::StartDigest() {
-  const std::uint64_t* initial = InitialState();
-  for (int i = 0; i < 8; ++i) h_[i] = initial[i];
-  buffer_.Reset();
-  initialised_ = true;
-}
+void Sha512Base::StartDigest() { Start(InitialState()); }
 
 void Sha512Base::Compress(const std::uint8_t* p, std::size_t count) {
 #if defined(__x86_64__)
@@ -212,30 +199,19 @@ void Sha512Base::Compress(const std::uint8_t* p, std::size_t count) {
   CompressPortable(h_, p, count);
 }
 
-void Sha512Base::AddBytes(const void* data, std::uint32_t n) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  buffer_.Add(data, n, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-}
-
 void Sha512Base::FinishDigest(std::uint8_t* digest) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
+  CheckStarted();
   const std::uint64_t total = buffer_.total;
-  buffer_.Pad(0x80, 112, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
+  buffer_.Pad(0x80, 112, Compressor());
   // The length field is 128 bits: bytes times 8.
   StoreBe64(buffer_.bytes + 112, total >> 61);
   StoreBe64(buffer_.bytes + 120, total << 3);
-  Compress(buffer_.bytes, 1);
+  CompressBuffer();
   std::uint8_t out[64];
-  for (int i = 0; i < 8; ++i) StoreBe64(out + 8 * i, h_[i]);
+  StoreState<ByteOrder::kBig>(out);
   std::memcpy(digest, out, static_cast<std::size_t>(DigestBits()) / 8);
   WipeBytes(out, sizeof out);
   WipeDigestState();
-}
-
-void Sha512Base::WipeDigestState() {
-  WipeBytes(h_, sizeof h_);
-  buffer_.Wipe();
-  initialised_ = false;
 }
 
 }  // namespace crypto

@@ -7,29 +7,23 @@
 #include <cstdint>
 
 #include "crypto/digests/block_digest.h"
-#include "crypto/hash.h"
 
 namespace crypto {
 
-class Sha512Base : public Hash {
+class Sha512Base : public BlockDigest<Sha512Base, std::uint64_t, 8, 128> {
  public:
-  using Hash::Hash;
-  ~Sha512Base() override;
+  using BlockDigest::BlockDigest;
 
   void StartDigest() override;
-  void AddBytes(const void* data, std::uint32_t n) override;
   // Writes the first DigestBits/8 bytes of the big-endian chaining words.
   void FinishDigest(std::uint8_t* digest) override;
-  void WipeDigestState() override;
 
  protected:
   virtual const std::uint64_t* InitialState() const = 0;  // 8 words
 
  private:
+  friend BlockDigest;
   void Compress(const std::uint8_t* blocks, std::size_t count);
-
-  std::uint64_t h_[8] = {};
-  BlockBuffer<128> buffer_;
 };
 
 class Sha384 final : public Sha512Base {

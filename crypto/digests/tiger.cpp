@@ -121,40 +121,13 @@ const Sboxes& TigerSboxes() {
 
 const HashClass Tiger::kClass = {47, "Tiger", 192, &SelfTest, &CreateHash<Tiger>};
 
-Tiger::~Tiger() {
-  if (initialised_) WipeDigestState();
-}
-
-void Tiger::StartDigest() {
-  for (int i = 0; i < 3; ++i) h_[i] = kInitial[i];
-  buffer_.Reset();
-  initialised_ = true;
-}
+void Tiger::StartDigest() { Start(kInitial); }
 
 void Tiger::Compress(const std::uint8_t* p, std::size_t count) {
   const Sboxes& t = TigerSboxes();
   for (; count > 0; --count, p += 64) CompressBlock(t, h_, p);
 }
 
-void Tiger::AddBytes(const void* data, std::uint32_t n) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  buffer_.Add(data, n, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-}
-
-void Tiger::FinishDigest(std::uint8_t* digest) {
-  if (!initialised_) throw HashError(kHashNotInitialized);
-  const std::uint64_t bits = buffer_.total * 8;
-  buffer_.Pad(0x01, 56, [this](const std::uint8_t* p, std::size_t k) { Compress(p, k); });
-  StoreLe64(buffer_.bytes + 56, bits);
-  Compress(buffer_.bytes, 1);
-  for (int i = 0; i < 3; ++i) StoreLe64(digest + 8 * i, h_[i]);
-  WipeDigestState();
-}
-
-void Tiger::WipeDigestState() {
-  WipeBytes(h_, sizeof h_);
-  buffer_.Wipe();
-  initialised_ = false;
-}
+void Tiger::FinishDigest(std::uint8_t* digest) { Finish<ByteOrder::kLittle>(0x01, digest); }
 
 }  // namespace crypto

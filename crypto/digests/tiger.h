@@ -6,27 +6,21 @@
 #include <cstdint>
 
 #include "crypto/digests/block_digest.h"
-#include "crypto/hash.h"
 
 namespace crypto {
 
-class Tiger final : public Hash {
+class Tiger final : public BlockDigest<Tiger, std::uint64_t, 3, 64> {
  public:
   static const HashClass kClass;  // id 47, "Tiger", 192 bits
-  using Hash::Hash;
-  ~Tiger() override;
+  using BlockDigest::BlockDigest;
   const HashClass& Class() const override { return kClass; }
 
   void StartDigest() override;
-  void AddBytes(const void* data, std::uint32_t n) override;
   void FinishDigest(std::uint8_t* digest) override;
-  void WipeDigestState() override;
 
  private:
+  friend BlockDigest;
   void Compress(const std::uint8_t* blocks, std::size_t count);
-
-  std::uint64_t h_[3] = {};
-  BlockBuffer<64> buffer_;
 };
 
 }  // namespace crypto
