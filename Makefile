@@ -80,6 +80,7 @@ test: deps
 	@$(MAKE) --no-print-directory test-windows
 	@$(MAKE) --no-print-directory smoke
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=10
+	@$(MAKE) --no-print-directory check-sanitize
 
 # Builds patchmaker.exe for this machine's Wine and runs it until it is closed
 # (headless under Xvfb when there is no display).
