@@ -58,4 +58,9 @@ class Files {
 // The machine's own file system.
 Files& PlatformFiles();
 
+// A program path as this system's file functions take it: unchanged on
+// Windows; on POSIX, where only tests run, "\" separators become "/" (a GBK
+// trail byte 0x5C stays).
+std::string NativePath(const GbkText& path);
+
 }  // namespace host

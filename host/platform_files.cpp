@@ -79,20 +79,6 @@ void RemoveFile(const GbkText& path) { DeleteFileA(path.c_str()); }
 using Handle = int;
 const Handle kNoHandle = -1;
 
-// "\" is a separator only where it is a character of its own: a GBK trail byte
-// 0x5C stays.
-std::string NativePath(const GbkText& path) {
-  std::string out = path;
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    if (static_cast<unsigned char>(out[i]) >= 0x80) {
-      ++i;
-    } else if (out[i] == '\\') {
-      out[i] = '/';
-    }
-  }
-  return out;
-}
-
 Handle OpenReadWrite(const GbkText& path) {
   const Handle h = open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC);
   struct stat st;
@@ -238,6 +224,24 @@ class PlatformFileSystem final : public Files {
 };
 
 }  // namespace
+
+#ifdef _WIN32
+std::string NativePath(const GbkText& path) { return path; }
+#else
+// "\" is a separator only where it is a character of its own: a GBK trail byte
+// 0x5C stays.
+std::string NativePath(const GbkText& path) {
+  std::string out = path;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (static_cast<unsigned char>(out[i]) >= 0x80) {
+      ++i;
+    } else if (out[i] == '\\') {
+      out[i] = '/';
+    }
+  }
+  return out;
+}
+#endif
 
 Files& PlatformFiles() {
   static PlatformFileSystem files;

@@ -18,9 +18,6 @@ std::vector<LoadedEntry> g_entries;
 
 }  // namespace
 
-const char kConfigSection[] = "目录";
-const char kInstallDirectoryKey[] = "安装目录";
-const char kSaveDirectoryKey[] = "保存目录";
 
 GbkText InstallDirectory() {
   std::lock_guard<std::mutex> hold(g.lock);
@@ -59,14 +56,6 @@ void FreeGlobals() {
   }
   std::lock_guard<std::mutex> hold(g_entries_lock);
   g_entries.clear();
-}
-
-GbkText ConfigPath() { return host::Sys().ProgramFolder() + "\\Config.ini"; }
-
-GbkText ReadConfig(const GbkText& key) { return host::Sys().ReadProfileText(ConfigPath(), kConfigSection, key); }
-
-void WriteConfig(const GbkText& key, const GbkText& value) {
-  host::Sys().WriteProfileText(ConfigPath(), kConfigSection, key, value);
 }
 
 }  // namespace patchmaker

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "patchmaker/config.h"
 #include "patchmaker/patch_file.h"
 
 namespace patchmaker {
@@ -36,12 +37,5 @@ std::vector<LoadedEntry>& LoadedEntries();  // only with LoadedEntriesLock held
 // Empties everything (registered to run at program end).
 void FreeGlobals();
 
-// Config.ini in the program's folder, section "目录".
-extern const char kConfigSection[];
-extern const char kInstallDirectoryKey[];
-extern const char kSaveDirectoryKey[];
-GbkText ConfigPath();
-GbkText ReadConfig(const GbkText& key);
-void WriteConfig(const GbkText& key, const GbkText& value);
 
 }  // namespace patchmaker

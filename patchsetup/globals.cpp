@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "host/system.h"
+#include "patchmaker/config.h"
 
 namespace patchsetup {
 namespace {
@@ -16,8 +16,6 @@ Globals g;
 
 }  // namespace
 
-const char kConfigSection[] = "目录";
-const char kInstallDirectoryKey[] = "安装目录";
 
 GbkText InstallDirectory() {
   std::lock_guard<std::mutex> hold(g.lock);
@@ -42,14 +40,10 @@ void FreeGlobals() {
   g.key_stream.clear();
 }
 
-GbkText ConfigPath() { return host::Sys().ProgramFolder() + "\\Config.ini"; }
-
-GbkText ReadConfiguredInstallDirectory() {
-  return host::Sys().ReadProfileText(ConfigPath(), kConfigSection, kInstallDirectoryKey);
-}
+GbkText ReadConfiguredInstallDirectory() { return patchmaker::ReadConfig(patchmaker::kInstallDirectoryKey); }
 
 void WriteConfiguredInstallDirectory(const GbkText& folder) {
-  host::Sys().WriteProfileText(ConfigPath(), kConfigSection, kInstallDirectoryKey, folder);
+  patchmaker::WriteConfig(patchmaker::kInstallDirectoryKey, folder);
 }
 
 }  // namespace patchsetup

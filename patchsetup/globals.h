@@ -20,11 +20,8 @@ void SetPatchKeyStream(const Bytes& stream);
 // Empties both (registered to run at program end).
 void FreeGlobals();
 
-// patchsetup's own Config.ini in its own folder, section "目录"; it reads and
-// writes only the install directory.
-extern const char kConfigSection[];
-extern const char kInstallDirectoryKey[];
-GbkText ConfigPath();
+// patchsetup's own Config.ini in its own folder; it reads and writes only the
+// install directory.
 GbkText ReadConfiguredInstallDirectory();
 void WriteConfiguredInstallDirectory(const GbkText& folder);
 

@@ -12,24 +12,6 @@ namespace {
 
 bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
-// Program paths use "\"; on POSIX the test folders need "/". Trail bytes of
-// GBK characters (which may be 0x5C) are left alone.
-GbkText NativePath(const GbkText& path) {
-#ifdef _WIN32
-  return path;
-#else
-  GbkText out = path;
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    if (IsGbkLead(static_cast<unsigned char>(out[i])) && i + 1 < out.size()) {
-      ++i;
-    } else if (out[i] == '\\') {
-      out[i] = '/';
-    }
-  }
-  return out;
-#endif
-}
-
 GbkText SkipLeadingBlanks(const GbkText& s) {
   std::size_t i = 0;
   while (i < s.size() && static_cast<unsigned char>(s[i]) <= 0x20) ++i;
