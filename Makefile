@@ -10,7 +10,7 @@ NATIVE := build/native
 WINDOWS := build/windows
 WIN64 := build/win64
 
-.PHONY: all deps native windows win64 test test-native test-windows smoke run wine-prefix bench fuzz check-sanitize clean
+.PHONY: all deps native windows win64 test test-native test-windows smoke e2e run wine-prefix bench fuzz check-sanitize clean
 
 all: native windows
 
@@ -49,22 +49,12 @@ test-windows: windows
 	bash scripts/wine-prefix.sh --start && bash scripts/run-ctest.sh build/$$wb "wine $$wb"
 
 # The programs under Wine + Xvfb, driven from outside: builds what the smoke
-# scripts need in the build this machine's Wine runs (patchsetup's targets when
-# they exist), then runs every scripts/*-smoke.sh, each with its own prefix.
-SMOKE_TARGETS := patchmaker demo driver patchmaker_smoke
-SMOKE_OPTIONAL := patchsetup patchsetup_smoke
+# scripts need in the build this machine's Wine runs, then runs every
+# scripts/*-smoke.sh, each with its own prefix.
+SMOKE_TARGETS := patchmaker patchsetup demo driver patchmaker_smoke patchsetup_smoke
 smoke:
-	@wb=$$(bash scripts/wine-build.sh); \
-	[ -f build/$$wb/CMakeCache.txt ] || $(MAKE) --no-print-directory build/$$wb/CMakeCache.txt || exit 1; \
-	cmake --build build/$$wb -j$(JOBS) --target $(SMOKE_TARGETS) >build/$$wb/smoke-build.log 2>&1 \
-	  || { tail -n 50 build/$$wb/smoke-build.log; exit 1; }; \
-	known=$$(cmake --build build/$$wb --target help | sed -n 's/^\.\.\. \([^ ]*\).*/\1/p'); \
-	extra=""; for t in $(SMOKE_OPTIONAL); do grep -qx "$$t" <<<"$$known" && extra="$$extra $$t"; done; \
-	if [ -n "$$extra" ]; then \
-	  cmake --build build/$$wb -j$(JOBS) --target $$extra >>build/$$wb/smoke-build.log 2>&1 \
-	    || { tail -n 50 build/$$wb/smoke-build.log; exit 1; }; \
-	fi; \
-	failed=0; \
+	@bash scripts/build-wine-targets.sh smoke $(SMOKE_TARGETS) || exit 1; \
+	wb=$$(bash scripts/wine-build.sh); failed=0; \
 	for s in scripts/*-smoke.sh; do \
 	  name=$$(basename $$s .sh); start=$$(date +%s); \
 	  if bash $$s >build/$$wb/$$name.out 2>&1; then rc=0; else rc=1; failed=1; fi; \
@@ -73,23 +63,32 @@ smoke:
 	done; \
 	exit $$failed
 
-# Installs what is missing, configures and builds, runs every test and a
-# short fuzz run (about 2 min).
+# Both programs used end to end under Wine + Xvfb in a fresh prefix
+# (scripts/e2e.sh); prints the scenario headings, every failed check with
+# what the program showed, and the counts.
+E2E_TARGETS := patchmaker patchsetup e2e
+e2e:
+	@bash scripts/build-wine-targets.sh e2e $(E2E_TARGETS) || exit 1; \
+	wb=$$(bash scripts/wine-build.sh); \
+	bash scripts/e2e.sh >build/$$wb/e2e.out 2>&1; rc=$$?; \
+	grep -v '^ok ' build/$$wb/e2e.out | sed 's/^/[e2e] /'; \
+	exit $$rc
+
+# Installs what is missing, configures and builds, runs every test, the Wine
+# smoke and end-to-end runs, a short fuzz run (30 s per target, side by side)
+# and the sanitizer builds.
 test: deps
 	@$(MAKE) --no-print-directory test-native
 	@$(MAKE) --no-print-directory test-windows
 	@$(MAKE) --no-print-directory smoke
-	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=10
+	@$(MAKE) --no-print-directory e2e
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
 	@$(MAKE) --no-print-directory check-sanitize
 
 # Builds patchmaker.exe for this machine's Wine and runs it until it is closed
 # (headless under Xvfb when there is no display).
 run: deps
-	@wb=$$(bash scripts/wine-build.sh); \
-	[ -f build/$$wb/CMakeCache.txt ] || $(MAKE) --no-print-directory build/$$wb/CMakeCache.txt || exit 1; \
-	cmake --build build/$$wb -j$(JOBS) --target patchmaker >build/$$wb/run-build.log 2>&1 \
-	  || { tail -n 50 build/$$wb/run-build.log; exit 1; }; \
-	bash scripts/run-patchmaker.sh
+	@bash scripts/build-wine-targets.sh run patchmaker && bash scripts/run-patchmaker.sh
 
 # Benchmarks beside the oracle libraries, in one run (native, Release).
 bench: deps

@@ -36,14 +36,22 @@ cmake --build "$obj" -j"$JOBS" --target $targets >build/fuzz/build.log 2>&1 || {
 echo "[fuzz] built in $(( $(date +%s) - start )) s"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-failed=0
+# The targets run side by side (one core each); the results are read in order.
+declare -A pid_of
 for t in $targets; do
   corpus="build/fuzz/corpus/$t"
   mkdir -p "$corpus" "build/fuzz/artifacts/$t"
-  log="build/fuzz/$t.log"
   "$obj/fuzz/$t" -max_total_time="$SECONDS_PER_TARGET" -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="build/fuzz/artifacts/$t/" "$corpus" "fuzz/corpus/$t" >"$log" 2>&1
+    -artifact_prefix="build/fuzz/artifacts/$t/" "$corpus" "fuzz/corpus/$t" >"build/fuzz/$t.log" 2>&1 &
+  pid_of[$t]=$!
+  # No more at once than there are cores.
+  while [ "$(jobs -rp | wc -l)" -ge "$JOBS" ]; do sleep 1; done
+done
+failed=0
+for t in $targets; do
+  wait "${pid_of[$t]}"
   rc=$?
+  log="build/fuzz/$t.log"
   stats=$(grep -E '^#[0-9]+.*(DONE|pulse|NEW|REDUCE|INITED)' "$log" | tail -n 1)
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   [ -z "$execs" ] && execs=$(sed -E -n 's/^#([0-9]+).*/\1/p' <<<"$stats")

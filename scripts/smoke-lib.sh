@@ -22,6 +22,8 @@ smoke_driver=""
 smoke_log=""
 # The window's place as the driver's last phase printed it ("geometry WxH+X+Y").
 smoke_geometry=""
+# Where a failed phase's screenshot goes.
+smoke_shots="$build"
 
 # Exits with 2 unless the program and the driver are built.
 # Usage: smoke_require PROGRAM DRIVER TARGETS
@@ -76,7 +78,10 @@ smoke_fail() {
 # checks, keeps a geometry line it prints and adds its last line's counts.
 smoke_phase() {
   local output last
-  output="$("$WINE" "$smoke_driver" "$@" </dev/null 2>>"$smoke_log")"
+  # Through a file, not a pipe: a program the driver starts could hold a pipe
+  # open after the driver has ended. A phase that hangs is cut off.
+  timeout "${SMOKE_PHASE_SECONDS:-180}" "$WINE" "$smoke_driver" "$@" </dev/null >"$build/smoke-phase.out" 2>>"$smoke_log"
+  output="$(cat "$build/smoke-phase.out")"
   # Its texts are GBK, as the programs' are.
   output="$(printf '%s\n' "$output" | tr -d '\r' | iconv -c -f GBK -t UTF-8)"
   printf '%s\n' "$output" >>"$smoke_log"
@@ -87,9 +92,12 @@ smoke_phase() {
   if [[ "$last" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
     smoke_passed=$((smoke_passed + BASH_REMATCH[1]))
     smoke_failed=$((smoke_failed + BASH_REMATCH[2]))
+    [ "${BASH_REMATCH[2]}" -eq 0 ] && return
   else
     smoke_fail "driver phase $1 gave no counts: $last"
   fi
+  smoke_screenshot "$smoke_shots/failed-$1.png"
+  echo "screenshot of the failed phase: $smoke_shots/failed-$1.png"
 }
 
 # A screenshot of the screen, cropped to GEOMETRY when one is given.

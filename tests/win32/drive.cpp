@@ -46,6 +46,8 @@ int Finish() {
   return g_failed == 0 ? 0 : 1;
 }
 
+int Failures() { return g_failed; }
+
 LRESULT Send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   DWORD_PTR result = 0;
   if (!SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
@@ -152,6 +154,79 @@ RECT RemoteRect(HANDLE process, HWND hwnd, UINT message, WPARAM index, LONG left
   Send(hwnd, message, index, memory.param());
   memory.Read(0, &rect, sizeof rect);
   return rect;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+  return CloseHandle(file) && ok;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring BoxText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
+
+HWND WaitForDialog(DWORD process, const wchar_t* caption, DWORD timeout_ms) {
+  HWND dialog = nullptr;
+  WaitFor([&] { return (dialog = FindTopLevel(process, L"#32770", caption)) != nullptr; }, timeout_ms);
+  return dialog;
+}
+
+HWND WaitForFileDialog(DWORD process) {
+  HWND dialog = nullptr;
+  WaitFor([&] {
+    dialog = FindTopLevel(process, L"#32770", nullptr);
+    return dialog != nullptr && FileNameField(dialog) != nullptr;
+  });
+  return dialog != nullptr && FileNameField(dialog) != nullptr ? dialog : nullptr;
+}
+
+void Press(HWND dialog, int id) {
+  HWND button = DialogButton(dialog, id);
+  if (button == nullptr) button = GetDlgItem(dialog, id);
+  PostMessageW(button, BM_CLICK, 0, 0);
+  WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+}
+
+bool AnswerMessage(DWORD process, const wchar_t* caption, const std::wstring& text, const char* what) {
+  HWND box = WaitForDialog(process, caption);
+  const bool right = box != nullptr && BoxText(box) == text;
+  Check(right, what);
+  if (box == nullptr) {
+    PrintDialogs(process);
+    return false;
+  }
+  if (!right) std::printf("     got: %ls\n", BoxText(box).c_str());
+  Check(GetDlgItem(box, IDCANCEL) == nullptr && !HasIcon(box), "  one button, no icon");
+  PostMessageW(FindChild(box, L"Button"), BM_CLICK, 0, 0);
+  WaitFor([&] { return !IsWindow(box); });
+  return right;
+}
+
+void PrintDialogs(DWORD process) {
+  std::vector<HWND> all;
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&all));
+  bool any = false;
+  for (HWND hwnd : all) {
+    if (ProcessOf(hwnd) != process || !IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770") continue;
+    std::printf("     shown: [%ls] %ls\n", TextOf(hwnd).c_str(), BoxText(hwnd).c_str());
+    any = true;
+  }
+  if (!any) std::printf("     shown: no dialog or message box\n");
 }
 
 bool AttachMain(Target* target, const wchar_t* title, const char* what) {

@@ -20,6 +20,7 @@ void Check(bool ok, const char* what);
 
 // Prints the "N passed, M failed" line the scripts read; answers the exit code.
 int Finish();
+int Failures();
 
 // Polls `done` until it holds or the time is up.
 template <typename Condition>
@@ -107,5 +108,50 @@ struct Target {
 // Created handler has run), checks that it came and opens its process.
 // Answers whether the window came.
 bool AttachMain(Target* target, const wchar_t* title, const char* what);
+
+// ---- Files, as the programs see them ------------------------------------------
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+// The whole file, or "" when it cannot be read.
+std::string ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+
+// ---- Message boxes and dialogs ---------------------------------------------------
+
+// A message box's text (the static with id 0xFFFF).
+std::wstring BoxText(HWND box);
+// Waits for a dialog of the process with that caption (any caption when null).
+HWND WaitForDialog(DWORD process, const wchar_t* caption, DWORD timeout_ms = kTimeoutMs);
+// Waits for an open or save dialog of the process.
+HWND WaitForFileDialog(DWORD process);
+// Clicks the dialog's own button with that id and waits for the dialog to go.
+void Press(HWND dialog, int id);
+// Waits for a message box with that caption, checks its text, one button and
+// no icon, and presses OK. Answers whether it came with that text.
+bool AnswerMessage(DWORD process, const wchar_t* caption, const std::wstring& text, const char* what);
+// Prints every dialog the process shows (caption and text): what a failed
+// check was waiting behind.
+void PrintDialogs(DWORD process);
+
+// ---- Input ---------------------------------------------------------------------
+
+std::wstring ItemText(HANDLE process, HWND list, int row, int column);
+int RowCount(HWND list);
+bool SelectRow(HANDLE process, HWND list, int row);
+POINT CenterOnScreen(HWND hwnd, const RECT& client_rect);
+void Mouse(DWORD flags);
+void Key(WORD key);
+// A click on a tab, so that the tab control selects and notifies as for a user.
+bool ClickTab(HANDLE process, HWND tab, int page);
+// Selects a row and double-clicks it.
+void DoubleClickRow(HANDLE process, HWND list, int row);
+// Selects a row, right-clicks it with the mouse and answers whether the popup
+// menu opened; then `downs` times VK_DOWN and VK_RETURN choose an item.
+bool ChooseFromRowMenu(HWND window, HANDLE process, HWND list, int row, int downs);
+// An OLE drag of the files from the cursor's place (the driver needs
+// OleInitialize); answers the effect the target chose.
+DWORD DragFiles(const std::vector<std::wstring>& paths);
+// The same drag with the cursor put over `hwnd` first.
+DWORD DropFilesOn(HWND hwnd, const std::vector<std::wstring>& paths);
 
 }  // namespace drive

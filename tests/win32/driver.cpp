@@ -25,143 +25,6 @@ using namespace drive;
 
 constexpr wchar_t kMainTitle[] = L"Qelmar 演示窗口";
 
-std::wstring ItemText(HANDLE process, HWND list, int row, int column) {
-  LVITEMW item{};
-  item.iSubItem = column;
-  return RemoteText(process, list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), item);
-}
-
-bool SelectRow(HANDLE process, HWND list, int row) {
-  Remote memory(process, sizeof(LVITEMW));
-  LVITEMW item{};
-  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  item.state = LVIS_SELECTED | LVIS_FOCUSED;
-  memory.Write(0, &item, sizeof item);
-  return Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), memory.param()) != 0;
-}
-
-POINT CenterOnScreen(HWND hwnd, const RECT& client_rect) {
-  POINT point = {(client_rect.left + client_rect.right) / 2, (client_rect.top + client_rect.bottom) / 2};
-  ClientToScreen(hwnd, &point);
-  return point;
-}
-
-void Mouse(DWORD flags) {
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = flags;
-  SendInput(1, &input, sizeof input);
-}
-
-void Key(WORD key) {
-  INPUT input[2] = {};
-  input[0].type = INPUT_KEYBOARD;
-  input[0].ki.wVk = key;
-  input[1] = input[0];
-  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, input, sizeof input[0]);
-}
-
-// The child of a dialog with a control id.
-HWND DialogItem(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
-// ---- An OLE drag of files, as the shell would start it ---------------------
-
-class FileData final : public IDataObject {
- public:
-  explicit FileData(const std::vector<std::wstring>& paths) {
-    std::size_t chars = 1;
-    for (const auto& path : paths) chars += path.size() + 1;
-    bytes_.resize(sizeof(DROPFILES) + chars * sizeof(wchar_t), 0);
-    auto* header = reinterpret_cast<DROPFILES*>(bytes_.data());
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = TRUE;
-    auto* names = reinterpret_cast<wchar_t*>(bytes_.data() + sizeof(DROPFILES));
-    for (const auto& path : paths) {
-      std::memcpy(names, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-      names += path.size() + 1;
-    }
-  }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-      *object = static_cast<IDataObject*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
-  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-    HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
-    if (global == nullptr) return E_OUTOFMEMORY;
-    std::memcpy(GlobalLock(global), bytes_.data(), bytes_.size());
-    GlobalUnlock(global);
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = global;
-    medium->pUnkForRelease = nullptr;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-    return format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) != 0 ? S_OK : DV_E_FORMATETC;
-  }
-  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-    out->ptd = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override {
-    if (direction != DATADIR_GET) return E_NOTIMPL;
-    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    return SHCreateStdEnumFmtEtc(1, &format, formats);
-  }
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-    return OLE_E_ADVISENOTSUPPORTED;
-  }
-  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
- private:
-  LONG references_ = 1;
-  std::vector<char> bytes_;
-};
-
-// Lets the drag pass a few rounds over the target, then drops.
-class DropAtOnce final : public IDropSource {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
-      *object = static_cast<IDropSource*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
-  HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
-    if (escape) return DRAGDROP_S_CANCEL;
-    return ++rounds_ >= 3 ? DRAGDROP_S_DROP : S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
- private:
-  LONG references_ = 1;
-  int rounds_ = 0;
-};
-
-DWORD DragFiles(const std::vector<std::wstring>& paths) {
-  FileData data(paths);
-  DropAtOnce source;
-  DWORD effect = DROPEFFECT_NONE;
-  DoDragDrop(&data, &source, DROPEFFECT_COPY, &effect);
-  return effect;
-}
-
 // ---- The demo's windows -------------------------------------------------------
 
 struct Demo : Target {
@@ -189,7 +52,7 @@ bool Attach(Demo* demo) {
   return demo->process != nullptr;
 }
 
-int RowCount(const Demo& demo) { return static_cast<int>(Send(demo.list, LVM_GETITEMCOUNT)); }
+int RowCount(const Demo& demo) { return drive::RowCount(demo.list); }
 
 bool Row(const Demo& demo, int row, const wchar_t* first, const wchar_t* second) {
   return ItemText(demo.process, demo.list, row, 0) == first && ItemText(demo.process, demo.list, row, 1) == second;
@@ -290,19 +153,19 @@ void FirstPhase(Demo& demo) {
   Check(WaitFor([&] { return (question = FindTopLevel(demo.process_id, L"#32770", L"信息：")) != nullptr; }),
         "the check box asks a question");
   if (question != nullptr) {
-    Check(TextOf(DialogItem(question, 0xFFFF)) == L"要继续吗？", "the question's text");
-    Check(DialogItem(question, IDOK) != nullptr && DialogItem(question, IDCANCEL) != nullptr,
+    Check(TextOf(GetDlgItem(question, 0xFFFF)) == L"要继续吗？", "the question's text");
+    Check(GetDlgItem(question, IDOK) != nullptr && GetDlgItem(question, IDCANCEL) != nullptr,
           "the question has OK and Cancel");
     Check(!HasIcon(question), "the question has no icon");
     Check(GetWindow(question, GW_OWNER) == nullptr, "the question has no owner");
-    PostMessageW(DialogItem(question, IDOK), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(question, IDOK), BM_CLICK, 0, 0);
   }
   HWND message = nullptr;
   Check(WaitFor([&] { return (message = FindTopLevel(demo.process_id, L"#32770", L"提示")) != nullptr; }),
         "OK leads to a message box");
   if (message != nullptr) {
-    Check(TextOf(DialogItem(message, 0xFFFF)) == L"你选择了确定", "the message box's text");
-    Check(DialogItem(message, IDCANCEL) == nullptr && FindChild(message, L"Button") != nullptr,
+    Check(TextOf(GetDlgItem(message, 0xFFFF)) == L"你选择了确定", "the message box's text");
+    Check(GetDlgItem(message, IDCANCEL) == nullptr && FindChild(message, L"Button") != nullptr,
           "the message box has one button");
     Check(!HasIcon(message), "the message box has no icon");
     PostMessageW(FindChild(message, L"Button"), BM_CLICK, 0, 0);
@@ -310,31 +173,12 @@ void FirstPhase(Demo& demo) {
   Check(WaitFor([&] { return TextOf(demo.status) == L"问答：确定"; }), "the handler saw OK");
 
   // The popup menu: right click on a selected row, then 删除.
-  SelectRow(demo.process, demo.list, 0);
-  RECT row_rect = RemoteRect(demo.process, demo.list, LVM_GETITEMRECT, 0, LVIR_BOUNDS);
-  POINT at = CenterOnScreen(demo.list, row_rect);
-  SetForegroundWindow(demo.main);
-  SetCursorPos(at.x, at.y);
-  Mouse(MOUSEEVENTF_RIGHTDOWN);
-  Mouse(MOUSEEVENTF_RIGHTUP);
-  HWND menu = nullptr;
-  bool menu_shown = WaitFor([&] { return (menu = FindWindowW(L"#32768", nullptr)) != nullptr && IsWindowVisible(menu); });
-  Check(menu_shown, "a right click on a selected row opens the popup menu");
-  if (menu_shown) {
-    Key(VK_DOWN);
-    Key(VK_RETURN);
-  }
+  Check(ChooseFromRowMenu(demo.main, demo.process, demo.list, 0, 1), "a right click on a selected row opens the popup menu");
   Check(WaitFor([&] { return RowCount(demo) == 1; }) && Row(demo, 0, L"新行", L"第二列"),
         "choosing \"delete\" deleted the selected row");
 
   // The input box: double click on a selected row.
-  SelectRow(demo.process, demo.list, 0);
-  row_rect = RemoteRect(demo.process, demo.list, LVM_GETITEMRECT, 0, LVIR_BOUNDS);
-  LPARAM inside = MAKELPARAM((row_rect.left + row_rect.right) / 2, (row_rect.top + row_rect.bottom) / 2);
-  PostMessageW(demo.list, WM_LBUTTONDOWN, MK_LBUTTON, inside);
-  PostMessageW(demo.list, WM_LBUTTONUP, 0, inside);
-  PostMessageW(demo.list, WM_LBUTTONDBLCLK, MK_LBUTTON, inside);
-  PostMessageW(demo.list, WM_LBUTTONUP, 0, inside);
+  DoubleClickRow(demo.process, demo.list, 0);
   HWND input = nullptr;
   Check(WaitFor([&] { return (input = FindTopLevel(demo.process_id, L"#32770", L"请输入：")) != nullptr; }),
         "a double click opens the input box with its title");
@@ -343,11 +187,11 @@ void FirstPhase(Demo& demo) {
     HWND field = FindChild(input, L"Edit");
     Check(prompt != nullptr && IsWindowVisible(prompt), "the input box shows the prompt");
     Check(field != nullptr && TextOf(field) == L"新行", "the input box starts with the row's text");
-    Check(TextOf(DialogItem(input, IDOK)) == L"确认输入(&O)" && TextOf(DialogItem(input, IDCANCEL)) == L"取消(&C)",
+    Check(TextOf(GetDlgItem(input, IDOK)) == L"确认输入(&O)" && TextOf(GetDlgItem(input, IDCANCEL)) == L"取消(&C)",
           "the input box's buttons");
     Check(GetWindow(input, GW_OWNER) == demo.main, "the input box is owned by the active window");
     Send(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"改名行"));
-    PostMessageW(DialogItem(input, IDOK), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(input, IDOK), BM_CLICK, 0, 0);
   }
   Check(WaitFor([&] { return ItemText(demo.process, demo.list, 0, 0) == L"改名行"; }), "the answer renamed the row");
 
@@ -365,11 +209,7 @@ void FirstPhase(Demo& demo) {
 }
 
 void SecondPhase(Demo& demo) {
-  RECT page_rect = RemoteRect(demo.process, demo.tab, TCM_GETITEMRECT, 1, 0);
-  LPARAM inside = MAKELPARAM((page_rect.left + page_rect.right) / 2, (page_rect.top + page_rect.bottom) / 2);
-  PostMessageW(demo.tab, WM_LBUTTONDOWN, MK_LBUTTON, inside);
-  PostMessageW(demo.tab, WM_LBUTTONUP, 0, inside);
-  Check(WaitFor([&] { return Send(demo.tab, TCM_GETCURSEL) == 1; }), "a click on the second tab selects it");
+  Check(ClickTab(demo.process, demo.tab, 1), "a click on the second tab selects it");
   Check(WaitFor([&] {
           return IsWindowVisible(demo.edit) && IsWindowVisible(demo.group) && IsWindowVisible(demo.inner) &&
                  IsWindowVisible(demo.label) && !IsWindowVisible(demo.list) && !IsWindowVisible(demo.add);

@@ -178,12 +178,7 @@ void CheckPhase(Program& p) {
 }
 
 void PageOnePhase(Program& p) {
-  // A click, so the tab control itself selects and notifies as for a user.
-  RECT page_rect = RemoteRect(p.process, p.tab, TCM_GETITEMRECT, 1);
-  LPARAM inside = MAKELPARAM((page_rect.left + page_rect.right) / 2, (page_rect.top + page_rect.bottom) / 2);
-  PostMessageW(p.tab, WM_LBUTTONDOWN, MK_LBUTTON, inside);
-  PostMessageW(p.tab, WM_LBUTTONUP, 0, inside);
-  Check(WaitFor([&] { return Send(p.tab, TCM_GETCURSEL) == 1; }), "a click on \"补丁安装\" selects page 1");
+  Check(ClickTab(p.process, p.tab, 1), "a click on \"补丁安装\" selects page 1");
   Check(WaitFor([&] { return Shown(PageOne(p)) && Hidden(PageZero(p)); }), "page 1's units are shown, page 0's hidden");
   Check(IsWindowVisible(p.status) && IsWindowVisible(p.tab), "the tab control and status bar stay shown");
   ShowForScreenshot(p);

@@ -109,27 +109,6 @@ void LookPhase(const Setup& s, const std::wstring& folder) {
 
 // ---- Files the installs use --------------------------------------------------
 
-bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
-
-std::string ReadBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::string();
-  std::string bytes;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
-}
-
 // An archive of these names, each with a small stream of its own.
 std::string Archive(const std::vector<std::string>& names) {
   std::string out = "QELMAR ARCHIVE HEADER written by patchsetup_smoke";
@@ -161,25 +140,13 @@ std::int32_t OffsetOfEntry(const std::string& archive, std::size_t entry) {
 
 // Waits for a message box "提示" with that text, checks it and presses OK.
 void AnswerMessage(const Setup& s, const wchar_t* text, const char* what) {
-  HWND box = nullptr;
-  bool shown = WaitFor([&] { return (box = FindTopLevel(s.process_id, L"#32770", L"提示")) != nullptr; });
-  Check(shown && TextOf(GetDlgItem(box, 0xFFFF)) == text, what);
-  if (!shown) return;
-  if (TextOf(GetDlgItem(box, 0xFFFF)) != text) std::printf("     got: %ls\n", TextOf(GetDlgItem(box, 0xFFFF)).c_str());
-  Check(GetDlgItem(box, IDCANCEL) == nullptr && !HasIcon(box), "  one button, no icon");
-  PostMessageW(FindChild(box, L"Button"), BM_CLICK, 0, 0);
-  WaitFor([&] { return !IsWindow(box); });
+  drive::AnswerMessage(s.process_id, L"提示", text, what);
 }
 
 // Clicks an install button and waits for the worker's open dialog.
 HWND OpenDialog(const Setup& s, HWND button) {
   PostMessageW(button, BM_CLICK, 0, 0);
-  HWND dialog = nullptr;
-  WaitFor([&] {
-    dialog = FindTopLevel(s.process_id, L"#32770", nullptr);
-    return dialog != nullptr && FileNameField(dialog) != nullptr;
-  });
-  return dialog != nullptr && FileNameField(dialog) != nullptr ? dialog : nullptr;
+  return WaitForFileDialog(s.process_id);
 }
 
 bool ButtonsEnabled(const Setup& s) { return IsWindowEnabled(s.old_patch) && IsWindowEnabled(s.patch2); }
