@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "crypto/bytes.h"
 #include "crypto/cipher.h"
 
 namespace crypto {
@@ -159,31 +160,13 @@ class BlockCipherN : public BlockCipher {
   // Byte by byte: T := E(CV); out := in xor T[0]; CV shifts left one byte and
   // takes the ciphertext byte.
   void Cfb8Encrypt(const void* in, void* out, std::uint32_t n) override {
-    CheckKey();
-    const auto* x = static_cast<const std::uint8_t*>(in);
-    auto* y = static_cast<std::uint8_t*>(out);
-    std::uint8_t t[B];
-    for (std::uint32_t i = 0; i < n; ++i) {
-      EncryptBlock(cv_, t);
-      const auto c = static_cast<std::uint8_t>(x[i] ^ t[0]);
-      y[i] = c;
-      std::memmove(cv_, cv_ + 1, B - 1);
-      cv_[B - 1] = c;
-    }
+    ThroughEncryptBlock first_byte(*this);
+    Cfb8<false>(in, out, n, first_byte);
   }
 
   void Cfb8Decrypt(const void* in, void* out, std::uint32_t n) override {
-    CheckKey();
-    const auto* x = static_cast<const std::uint8_t*>(in);
-    auto* y = static_cast<std::uint8_t*>(out);
-    std::uint8_t t[B];
-    for (std::uint32_t i = 0; i < n; ++i) {
-      const std::uint8_t c = x[i];
-      EncryptBlock(cv_, t);
-      y[i] = static_cast<std::uint8_t>(c ^ t[0]);
-      std::memmove(cv_, cv_ + 1, B - 1);
-      cv_[B - 1] = c;
-    }
+    ThroughEncryptBlock first_byte(*this);
+    Cfb8<true>(in, out, n, first_byte);
   }
 
  protected:
@@ -191,7 +174,63 @@ class BlockCipherN : public BlockCipher {
     if (!initialised_) throw BlockCipherError(kCipherNotInitialized);
   }
 
+  // 8-bit CFB with T[0] from first_byte(w), w being CV as B/4 little-endian
+  // 32-bit words, so that a cipher can hand in its block function inlined. CV
+  // stays in those words from byte to byte: a shift instead of a memmove.
+  template <bool Decrypt, class FirstByte>
+  void Cfb8(const void* in, void* out, std::uint32_t n, FirstByte& first_byte) {
+    CheckKey();
+    const auto* x = static_cast<const std::uint8_t*>(in);
+    auto* y = static_cast<std::uint8_t*>(out);
+    std::uint32_t w[kBlockWords];
+    for (std::size_t k = 0; k < kBlockWords; ++k) w[k] = LoadLe32(cv_ + 4 * k);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const std::uint8_t t = first_byte(w);
+      const auto c = static_cast<std::uint8_t>(Decrypt ? x[i] : x[i] ^ t);
+      y[i] = static_cast<std::uint8_t>(Decrypt ? c ^ t : c);
+      for (std::size_t k = 0; k + 1 < kBlockWords; ++k) w[k] = w[k] >> 8 | w[k + 1] << 24;
+      w[kBlockWords - 1] = w[kBlockWords - 1] >> 8 | static_cast<std::uint32_t>(c) << 24;
+    }
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // GCC 12 builds StoreLe32 calls in a row as one wide store assembled byte
+    // by byte, and starts assembling inside the loop.
+    std::memcpy(cv_, w, B);
+#else
+    for (std::size_t k = 0; k < kBlockWords; ++k) StoreLe32(cv_ + 4 * k, w[k]);
+#endif
+  }
+
  private:
+  static constexpr std::size_t kBlockWords = B / 4;
+
+  // T[0] through EncryptBlock, on CV sliding along a buffer: for each byte
+  // only CV's new last word is stored, whole, one byte further on, where
+  // EncryptBlock then reads the block. Its load of the last word is forwarded
+  // from that one store; the rest of the block was stored for earlier bytes
+  // and is in the cache by then. A word whose last byte was just stored alone
+  // (a memmove of CV, then a byte store) makes the load wait.
+  class ThroughEncryptBlock {
+   public:
+    explicit ThroughEncryptBlock(BlockCipherN& c) : c_(c) { std::memcpy(run_, c.cv_, B); }
+    std::uint8_t operator()(const std::uint32_t* w) {
+      if (at_ == kRun) {
+        std::memcpy(run_, run_ + kRun, B - 4);
+        at_ = 0;
+      }
+      StoreLe32(run_ + at_ + B - 4, w[kBlockWords - 1]);
+      c_.EncryptBlock(run_ + at_, t_);
+      ++at_;
+      return t_[0];
+    }
+
+   private:
+    static constexpr std::size_t kRun = 256;
+    BlockCipherN& c_;
+    std::size_t at_ = 0;
+    std::uint8_t run_[kRun + B];
+    std::uint8_t t_[B];
+  };
+
   // The tail of CBC, block CFB and OFB: CV := E(CV); Y := X xor CV[0..r).
   void Tail(const std::uint8_t* x, std::uint8_t* y, std::size_t r) {
     if (r == 0) return;

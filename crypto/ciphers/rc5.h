@@ -20,6 +20,9 @@ class Rc5 final : public BlockCipher64 {
   void EncryptBlock(const void* in, void* out) override;
   void DecryptBlock(const void* in, void* out) override;
   void WipeKey() override;
+  // 8-bit CFB with the rounds inlined.
+  void Cfb8Encrypt(const void* in, void* out, std::uint32_t n) override;
+  void Cfb8Decrypt(const void* in, void* out, std::uint32_t n) override;
 
   static constexpr int kRounds = 12;
 
