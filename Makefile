@@ -90,11 +90,19 @@ test: deps
 run: deps
 	@bash scripts/build-wine-targets.sh run patchmaker && bash scripts/run-patchmaker.sh
 
-# Benchmarks beside the oracle libraries, in one run (native, Release).
+# Benchmarks beside the oracle libraries, in one run (native, Release). Each
+# also writes its results as JSON to build/bench/results, from which
+# docs/performance.md is written again.
+BENCH_RESULTS := build/bench/results
 bench: deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
 	cmake --build build/bench -j$(JOBS)
-	@for b in build/bench/bench/*_bench; do echo "== $$b"; $$b; done
+	@rm -rf $(BENCH_RESULTS) && mkdir -p $(BENCH_RESULTS)
+	@for b in build/bench/bench/*_bench; do \
+	  echo "== $$b"; \
+	  $$b --benchmark_out=$(BENCH_RESULTS)/$$(basename $$b).json --benchmark_out_format=json || exit 1; \
+	done
+	@bash scripts/bench-report.sh $(BENCH_RESULTS) docs/performance.md
 
 # libFuzzer targets (clang) in build/fuzz, each run FUZZ_SECONDS (default 30).
 FUZZ_SECONDS ?= 30

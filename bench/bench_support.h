@@ -1,9 +1,12 @@
 // What the benchmarks share: seeded random bytes, the block-throughput loops,
-// and a console table followed by one ours / oracle ratio line per pair.
+// a console table followed by one ours / oracle ratio line per pair, and one
+// showing only some aggregates of repeated runs.
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
@@ -98,13 +101,19 @@ void RegisterChainedPair(const std::string& name, std::size_t key_bytes, std::ui
   benchmark::RegisterBenchmark((name + "/Decrypt/" + oracle).c_str(), &Oracle::template Run<true>, oracle_args...);
 }
 
+// Colours on a terminal only, as Google Benchmark's own console table.
+inline benchmark::ConsoleReporter::OutputOptions ConsoleOptions() {
+  return isatty(fileno(stdout)) ? benchmark::ConsoleReporter::OO_Color : benchmark::ConsoleReporter::OO_None;
+}
+
 // The console table, then one line per "X/Ours" row: its bytes per second over
 // those of each oracle row "X/<oracle>" (the oracle named when there may be
 // several), or its own rate when no oracle has X.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   // title: what the ratios are over, "Crypto++" or "oracle".
-  RatioReporter(const char* title, std::initializer_list<const char*> oracles) : title_(title), oracles_(oracles) {}
+  RatioReporter(const char* title, std::initializer_list<const char*> oracles)
+      : ConsoleReporter(ConsoleOptions()), title_(title), oracles_(oracles) {}
 
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
@@ -142,6 +151,29 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::vector<const char*> oracles_;
   std::map<std::string, double> rates_;
 };
+
+// The console table with only the named aggregates of repeated runs; the JSON
+// file still gets every run.
+class AggregatesReporter : public benchmark::ConsoleReporter {
+ public:
+  explicit AggregatesReporter(std::initializer_list<const char*> shown)
+      : ConsoleReporter(ConsoleOptions()), shown_(shown.begin(), shown.end()) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    std::vector<Run> kept;
+    for (const Run& r : runs)
+      if (r.run_type != Run::RT_Aggregate || std::find(shown_.begin(), shown_.end(), r.aggregate_name) != shown_.end())
+        kept.push_back(r);
+    if (!kept.empty()) ConsoleReporter::ReportRuns(kept);
+  }
+
+ private:
+  std::vector<std::string> shown_;
+};
+
+// The fastest of repeated runs: the one least disturbed by whatever else the
+// machine does.
+inline double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 // main's run of the registered benchmarks through a RatioReporter.
 inline int RunWithRatios(int argc, char** argv, const char* title, std::initializer_list<const char*> oracles) {

@@ -33,6 +33,20 @@ class File {
   virtual bool Close() = 0;
 };
 
+// A file written in place of another and put there only once complete: the
+// bytes go to a new file beside the target, which Commit renames over it.
+// Dropped without a commit, or when the commit fails, the new file is removed
+// and any file at the target stays as it was.
+class Replacement {
+ public:
+  virtual ~Replacement() = default;
+  // As File::WriteAt, in the new file.
+  virtual bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
+  // Pushes the new file to the disk, then renames it over the target; false
+  // when any step failed. Called once.
+  virtual bool Commit() = 0;
+};
+
 class Files {
  public:
   virtual ~Files() = default;
@@ -50,6 +64,9 @@ class Files {
   // a failure leaves any existing file at `path` as it was.
   // The file's bytes may come in parts, written one after the other.
   virtual bool ReplaceWholeFile(const GbkText& path, const std::vector<std::string_view>& parts) = 0;
+  // The same written piece by piece, for a file too large to hold whole; null
+  // when the new file cannot be created.
+  virtual std::unique_ptr<Replacement> StartReplacing(const GbkText& path) = 0;
   bool ReplaceWholeFile(const GbkText& path, const std::string& bytes) {
     return ReplaceWholeFile(path, std::vector<std::string_view>{bytes});
   }

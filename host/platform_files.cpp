@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -178,6 +179,35 @@ class PlatformFile final : public File {
   Handle handle_;
 };
 
+// The new file is path + ".tmp".
+class PlatformReplacement final : public Replacement {
+ public:
+  PlatformReplacement(GbkText path, GbkText temp, Handle h) : path_(std::move(path)), temp_(std::move(temp)), file_(h) {}
+  ~PlatformReplacement() override {
+    if (committed_) return;
+    file_.Close();
+    RemoveFile(temp_);
+  }
+  PlatformReplacement(const PlatformReplacement&) = delete;
+  PlatformReplacement& operator=(const PlatformReplacement&) = delete;
+
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    return file_.WriteAt(offset, data, size);
+  }
+  bool Commit() override {
+    bool ok = file_.Flush();
+    ok = file_.Close() && ok;
+    committed_ = ok && RenameReplacing(temp_, path_);
+    return committed_;
+  }
+
+ private:
+  GbkText path_;
+  GbkText temp_;
+  PlatformFile file_;
+  bool committed_ = false;
+};
+
 class PlatformFileSystem final : public Files {
  public:
   std::unique_ptr<File> OpenExisting(const GbkText& path) override {
@@ -204,22 +234,24 @@ class PlatformFileSystem final : public Files {
 
   using Files::ReplaceWholeFile;
   bool ReplaceWholeFile(const GbkText& path, const std::vector<std::string_view>& parts) override {
-    const GbkText temp = path + ".tmp";
-    bool ok;
-    {
-      PlatformFile file(CreateTruncated(temp));
-      std::uint64_t at = 0;
-      ok = true;
-      for (std::string_view part : parts) {
-        ok = ok && file.WriteAt(at, part.data(), part.size());
-        at += part.size();
-      }
-      ok = ok && file.Flush();
-      ok = file.Close() && ok;
+    const std::unique_ptr<Replacement> file = StartReplacing(path);
+    if (!file) return false;
+    std::uint64_t at = 0;
+    for (std::string_view part : parts) {
+      if (!file->WriteAt(at, part.data(), part.size())) return false;
+      at += part.size();
     }
-    if (ok) ok = RenameReplacing(temp, path);
-    if (!ok) RemoveFile(temp);
-    return ok;
+    return file->Commit();
+  }
+
+  std::unique_ptr<Replacement> StartReplacing(const GbkText& path) override {
+    GbkText temp = path + ".tmp";
+    const Handle h = CreateTruncated(temp);
+    if (h == kNoHandle) {
+      RemoveFile(temp);
+      return nullptr;
+    }
+    return std::make_unique<PlatformReplacement>(path, std::move(temp), h);
   }
 };
 

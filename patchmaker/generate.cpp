@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
-#include <future>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "host/system.h"
@@ -75,7 +77,39 @@ struct RowResult {
   std::int32_t uncompressed_size = 0;
 };
 
-RowResult MakeRow(const Row& row, const Snapshot& s) {
+// One zlib stream for many files: compress2 sets up and frees its state (some
+// 256 KiB) for each, and deflateReset gives the same bytes without that.
+class Deflater {
+ public:
+  Deflater() { ready_ = deflateInit(&z_, Z_DEFAULT_COMPRESSION) == Z_OK; }
+  ~Deflater() {
+    if (ready_) deflateEnd(&z_);
+  }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+
+  // compress2's stream at the default level; empty input or a failure gives
+  // empty output.
+  Bytes Deflate(const Bytes& data) {
+    if (data.empty() || !ready_ || deflateReset(&z_) != Z_OK) return Bytes();
+    const uLong bound = compressBound(static_cast<uLong>(data.size()));
+    if (out_.size() < bound) out_.resize(bound);
+    z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z_.avail_in = static_cast<uInt>(data.size());
+    z_.next_out = reinterpret_cast<Bytef*>(&out_[0]);
+    z_.avail_out = static_cast<uInt>(bound);
+    if (deflate(&z_, Z_FINISH) != Z_STREAM_END) return Bytes();
+    // A copy of the exact size; the buffer stays for the next file.
+    return Bytes(out_.data(), static_cast<std::size_t>(z_.total_out));
+  }
+
+ private:
+  z_stream z_{};
+  bool ready_ = false;
+  Bytes out_;
+};
+
+RowResult MakeRow(const Row& row, const Snapshot& s, Deflater& deflater) {
   RowResult r;
   if (row.name == kPlaceholderName) {
     r.status = RowResult::kPlaceholder;
@@ -110,7 +144,7 @@ RowResult MakeRow(const Row& row, const Snapshot& s) {
     return r;
   }
   r.uncompressed_size = static_cast<std::int32_t>(content.size());
-  r.stream = DeflateRawStream(content);
+  r.stream = deflater.Deflate(content);
   if (!content.empty() && r.stream.empty()) {
     r.status = RowResult::kUnreadable;
     return r;
@@ -136,43 +170,114 @@ int ProgressOf(std::size_t done, std::size_t total) {
 
 std::atomic<int> g_threads{0};
 
-// Rows compressed ahead of the one being assembled; bounds memory to a few
-// files beyond the patch itself.
-std::size_t Lookahead() {
+// Rows compressed at once: one per core unless chosen.
+unsigned CompressionThreads() {
   const int chosen = g_threads.load();
-  const unsigned cores = chosen > 0 ? static_cast<unsigned>(chosen) : std::thread::hardware_concurrency();
-  return cores == 0 ? 2 : 2 * static_cast<std::size_t>(cores);
+  if (chosen > 0) return static_cast<unsigned>(chosen);
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 2 : cores;
 }
 
-// False (with its message shown) when a row stops the generation.
-bool BuildDataAndIndex(const Snapshot& s, std::vector<Bytes>* streams, GbkText* index) {
+// Compresses the rows on a fixed set of threads, started once rather than per
+// row, and at most `ahead` rows beyond the one taken next: memory holds no
+// more than that many files.
+class RowCompressor {
+ public:
+  RowCompressor(const Snapshot& s, unsigned threads, std::size_t ahead)
+      : s_(s), ahead_(ahead), results_(s.rows.size()), done_(s.rows.size(), false) {
+    for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+  }
+  // Lets the rows being compressed finish, and starts no more.
+  ~RowCompressor() {
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      stop_ = true;
+      room_.notify_all();
+    }
+    for (std::thread& w : workers_) w.join();
+  }
+  RowCompressor(const RowCompressor&) = delete;
+  RowCompressor& operator=(const RowCompressor&) = delete;
+
+  // Row i's result once it is ready; rows are taken in order.
+  RowResult Take(std::size_t i) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    ready_.wait(hold, [&] { return done_[i]; });
+    taken_ = i + 1;
+    room_.notify_all();
+    return std::move(results_[i]);
+  }
+
+ private:
+  void Work() {
+    Deflater deflater;
+    for (;;) {
+      std::size_t i;
+      {
+        std::unique_lock<std::mutex> hold(mutex_);
+        room_.wait(hold, [&] { return stop_ || next_ == results_.size() || next_ < taken_ + ahead_; });
+        if (stop_ || next_ == results_.size()) return;
+        i = next_++;
+      }
+      RowResult r = MakeRow(s_.rows[i], s_, deflater);
+      std::lock_guard<std::mutex> hold(mutex_);
+      results_[i] = std::move(r);
+      done_[i] = true;
+      ready_.notify_one();
+    }
+  }
+
+  const Snapshot& s_;
+  const std::size_t ahead_;
+  std::mutex mutex_;
+  std::condition_variable ready_;  // a row is done
+  std::condition_variable room_;   // a row was taken, or stop
+  std::vector<RowResult> results_;
+  std::vector<bool> done_;
+  std::size_t next_ = 0;   // the next row to start
+  std::size_t taken_ = 0;  // rows taken so far
+  bool stop_ = false;
+  std::vector<std::thread> workers_;
+};
+
+// Each row's stream goes to `file` at its place after the header once it is
+// taken, in row order: only the rows in flight are held in memory. A failed
+// write, or no file, is only noted in *written, so that a bad row still shows
+// its own message. False (with its message shown, the new file dropped first)
+// when a row stops the generation.
+bool WriteData(const Snapshot& s, std::unique_ptr<host::Replacement>* file, bool* written, GbkText* index,
+               std::int64_t* data_length) {
   host::WindowFramework& ui = host::Ui();
   const std::size_t n = s.rows.size();
-  std::vector<std::future<RowResult>> pending(n);
-  std::size_t launched = 0;
-  const std::size_t ahead = Lookahead();
+  // One thread compresses on the worker itself, row by row.
+  const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(CompressionThreads(), n));
+  std::unique_ptr<RowCompressor> compressor;
+  std::unique_ptr<Deflater> deflater;
+  if (threads > 1) {
+    compressor = std::make_unique<RowCompressor>(s, threads, 2 * static_cast<std::size_t>(threads));
+  } else {
+    deflater = std::make_unique<Deflater>();
+  }
+  const auto stop = [&](const GbkText& text, const char* caption) {
+    compressor.reset();
+    file->reset();
+    ui.ShowMessage(text, caption);
+    return false;
+  };
   std::int64_t offset = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    for (; launched < n && launched < i + ahead; ++launched)
-      pending[launched] = std::async(g_threads.load() == 1 ? std::launch::deferred : std::launch::async, MakeRow,
-                                     std::cref(s.rows[launched]), std::cref(s));
-    RowResult r = pending[i].get();
-    if (r.status != RowResult::kOk) {
-      for (std::size_t j = i + 1; j < launched; ++j) pending[j].wait();
-      ui.ShowMessage(RowMessage(i + 1, r.status), kFailed);
-      return false;
-    }
-    if (offset + static_cast<std::int64_t>(r.stream.size()) > std::numeric_limits<std::int32_t>::max()) {
-      for (std::size_t j = i + 1; j < launched; ++j) pending[j].wait();
-      ui.ShowMessage("补丁文件写入失败", kGenerated);
-      return false;
-    }
-    streams->push_back(std::move(r.stream));
+    const RowResult r = compressor ? compressor->Take(i) : MakeRow(s.rows[i], s, *deflater);
+    if (r.status != RowResult::kOk) return stop(RowMessage(i + 1, r.status), kFailed);
+    if (offset + static_cast<std::int64_t>(r.stream.size()) > std::numeric_limits<std::int32_t>::max())
+      return stop("补丁文件写入失败", kGenerated);
+    *written = *written && (*file)->WriteAt(kDataBlockAt + static_cast<std::uint64_t>(offset), r.stream.data(),
+                                            r.stream.size());
     *index += s.rows[i].name + "|" + std::to_string(offset) + "|" + std::to_string(r.compressed_size) + "|" +
               std::to_string(r.uncompressed_size) + "\r\n";
     offset += r.compressed_size;
     ui.SetProgress(kGenerateProgress, ProgressOf(i + 1, n));
   }
+  *data_length = offset;
   return true;
 }
 
@@ -180,16 +285,7 @@ bool BuildDataAndIndex(const Snapshot& s, std::vector<Bytes>* streams, GbkText* 
 
 void SetCompressionThreads(int threads) { g_threads.store(threads < 0 ? 0 : threads); }
 
-Bytes DeflateRawStream(const Bytes& data) {
-  if (data.empty()) return Bytes();
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  Bytes out(size, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
-                static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
-    return Bytes();
-  out.resize(size);
-  return out;
-}
+Bytes DeflateRawStream(const Bytes& data) { return Deflater().Deflate(data); }
 
 void OnGenerateClicked(const host::EventArgs& /*args*/) {
   StartCountedWorker(&GeneratePatch);
@@ -207,26 +303,20 @@ void GeneratePatch() {
   // A cancelled dialog chose no file: nothing is written or shown.
   if (ui.ShowFileDialog(kDialog, request, &target)) {
     const Snapshot snapshot = TakeSnapshot();
-    // The streams stay apart and go to the file as parts: no second copy of
-    // the data block in memory.
-    std::vector<Bytes> streams;
+    std::unique_ptr<host::Replacement> file = host::FileSystem().StartReplacing(target);
+    bool written = file != nullptr;
     GbkText index;
-    if (BuildDataAndIndex(snapshot, &streams, &index)) {
-      std::size_t data_length = 0;
-      for (const Bytes& stream : streams) data_length += stream.size();
+    std::int64_t data_length = 0;
+    if (WriteData(snapshot, &file, &written, &index, &data_length)) {
       const Bytes header = PatchFileHeader(PatchVersion::kV02, static_cast<std::int32_t>(snapshot.rows.size()),
                                            static_cast<std::int32_t>(data_length));
       const GbkText stored_index = EncryptPatchIndex(index, PatchKeyStream());
-      std::vector<std::string_view> parts;
-      parts.reserve(streams.size() + 2);
-      parts.emplace_back(header);
-      for (const Bytes& stream : streams) parts.emplace_back(stream);
-      parts.emplace_back(stored_index);
-      if (host::FileSystem().ReplaceWholeFile(target, parts)) {
-        ui.ShowMessage("成功", kGenerated);
-      } else {
-        ui.ShowMessage("补丁文件写入失败", kGenerated);
-      }
+      // The header holds the data's length, so it goes in last.
+      written = written &&
+                file->WriteAt(kDataBlockAt + static_cast<std::uint64_t>(data_length), stored_index.data(),
+                              stored_index.size()) &&
+                file->WriteAt(0, header.data(), header.size()) && file->Commit();
+      ui.ShowMessage(written ? "成功" : "补丁文件写入失败", kGenerated);
     }
   }
   ui.SetEnabled(kGenerateButton, true);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "crypto/abi.h"
 #include "host/binding.h"
@@ -56,6 +57,27 @@ void Wipe(GbkText* key) {
   key->clear();
 }
 
+// SplitGbk's pieces as views of `text`: a patch's index is split without a
+// copy of each line and field.
+void SplitGbkViews(std::string_view text, std::string_view separator, std::vector<std::string_view>* pieces) {
+  pieces->clear();
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      i += 2;
+    } else if (!separator.empty() && c == separator[0] && text.compare(i, separator.size(), separator) == 0) {
+      pieces->push_back(text.substr(start, i - start));
+      i += separator.size();
+      start = i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < text.size()) pieces->push_back(text.substr(start));
+}
+
 }  // namespace
 
 const GbkText& PatchBanner(PatchVersion version) {
@@ -100,25 +122,12 @@ GbkText RestorePatchKey(const Bytes& key_stream) {
 }
 
 std::vector<GbkText> SplitGbk(const GbkText& text, const GbkText& separator) {
-  std::vector<GbkText> pieces;
-  std::size_t start = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (static_cast<unsigned char>(text[i]) >= 0x80) {
-      i += 2;
-    } else if (!separator.empty() && text.compare(i, separator.size(), separator) == 0) {
-      pieces.push_back(text.substr(start, i - start));
-      i += separator.size();
-      start = i;
-    } else {
-      ++i;
-    }
-  }
-  if (start < text.size()) pieces.push_back(text.substr(start));
-  return pieces;
+  std::vector<std::string_view> views;
+  SplitGbkViews(text, separator, &views);
+  return std::vector<GbkText>(views.begin(), views.end());
 }
 
-std::int32_t ReadIndexNumber(const GbkText& field) {
+std::int32_t ReadIndexNumber(std::string_view field) {
   std::size_t i = 0;
   while (i < field.size() && (field[i] == ' ' || field[i] == '\t')) ++i;
   bool negative = false;
@@ -231,14 +240,16 @@ PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Byte
   stored = TextOf(stored.data(), stored.size());
 
   const GbkText index_text = version == PatchVersion::kV02 ? DecryptPatchIndex(stored, key_stream) : stored;
-  const std::vector<GbkText> lines = SplitGbk(index_text, kLineSeparator);
+  std::vector<std::string_view> lines;
+  SplitGbkViews(index_text, kLineSeparator, &lines);
   if (lines.size() < static_cast<std::size_t>(patch.entry_count)) return PatchReadStatus::kDamaged;
 
   patch.lines.reserve(static_cast<std::size_t>(patch.entry_count));
+  std::vector<std::string_view> fields;
   for (std::size_t i = 0; i < static_cast<std::size_t>(patch.entry_count); ++i) {
-    const std::vector<GbkText> fields = SplitGbk(lines[i], kFieldSeparator);
+    SplitGbkViews(lines[i], kFieldSeparator, &fields);
     if (fields.size() < 4) return PatchReadStatus::kDamaged;
-    PatchIndexLine line{fields[0], ReadIndexNumber(fields[1]), ReadIndexNumber(fields[2]),
+    PatchIndexLine line{GbkText(fields[0]), ReadIndexNumber(fields[1]), ReadIndexNumber(fields[2]),
                         ReadIndexNumber(fields[3])};
     if (line.offset < 0 || line.compressed_size < 0 || line.uncompressed_size < 0 ||
         std::int64_t{line.offset} + line.compressed_size > patch.data_length)

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/platform.h"
@@ -66,7 +67,7 @@ std::vector<GbkText> SplitGbk(const GbkText& text, const GbkText& separator);
 // A decimal field as the index holds it: the leading number, fraction cut
 // toward zero ("12.9" is 12, "-3.5" is -3), 0 when there is none, clamped to
 // the 32-bit range.
-std::int32_t ReadIndexNumber(const GbkText& field);
+std::int32_t ReadIndexNumber(std::string_view field);
 
 // Index text of these lines, in order, each ended by "\r\n".
 GbkText BuildIndexText(const std::vector<PatchIndexLine>& lines);

@@ -11,6 +11,7 @@ PACKAGES=(
   locales
   clang libclang-rt-14-dev
   libcrypto++-dev libbotan-2-dev nettle-dev libssl-dev libgmp-dev openssl
+  jq
 )
 
 SUDO=""

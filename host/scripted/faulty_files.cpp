@@ -25,6 +25,23 @@ class FaultyFile final : public File {
   std::unique_ptr<File> inner_;
 };
 
+class FaultyReplacement final : public Replacement {
+ public:
+  FaultyReplacement(FaultyFiles& owner, std::unique_ptr<Replacement> inner) : owner_(owner), inner_(std::move(inner)) {}
+
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    if (owner_.NextWriteFails()) return false;
+    const bool ok = inner_->WriteAt(offset, data, size);
+    owner_.AfterWrite();
+    return ok;
+  }
+  bool Commit() override { return !owner_.NextFlushFails() && inner_->Commit(); }
+
+ private:
+  FaultyFiles& owner_;
+  std::unique_ptr<Replacement> inner_;
+};
+
 std::unique_ptr<File> FaultyFiles::OpenExisting(const GbkText& path) {
   std::unique_ptr<File> file = inner_.OpenExisting(path);
   if (!file) return nullptr;
@@ -48,6 +65,12 @@ bool FaultyFiles::ReplaceWholeFile(const GbkText& path, const std::vector<std::s
   const bool ok = inner_.ReplaceWholeFile(path, parts);
   AfterWrite();
   return ok;
+}
+
+std::unique_ptr<Replacement> FaultyFiles::StartReplacing(const GbkText& path) {
+  std::unique_ptr<Replacement> file = inner_.StartReplacing(path);
+  if (!file) return nullptr;
+  return std::make_unique<FaultyReplacement>(*this, std::move(file));
 }
 
 }  // namespace host

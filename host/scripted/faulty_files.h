@@ -40,9 +40,12 @@ class FaultyFiles : public Files {
   bool WriteWholeFile(const GbkText& path, const std::string& bytes) override;
   using Files::ReplaceWholeFile;
   bool ReplaceWholeFile(const GbkText& path, const std::vector<std::string_view>& parts) override;
+  // Each write to the new file counts as one, the commit as a flush.
+  std::unique_ptr<Replacement> StartReplacing(const GbkText& path) override;
 
  private:
   friend class FaultyFile;
+  friend class FaultyReplacement;
   // Each answers whether this operation is the one to break.
   bool NextWriteFails() { return ++writes_ == fail_write_; }
   void AfterWrite() const {

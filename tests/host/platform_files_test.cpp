@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <random>
 
 #include "host/scripted/faulty_files.h"
@@ -148,6 +149,63 @@ TEST_F(PlatformFilesTest, ReplaceKeepsTheOldFileWhenTheNewOneCannotBeWritten) {
   ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
   EXPECT_EQ(back, "new patch");
   EXPECT_FALSE(files_.ReplaceWholeFile(Path("no folder\\x.patch2"), std::string("x")));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlatformFilesTest, AReplacementWrittenInPiecesTakesThePlaceOnlyWhenCommitted) {
+  ASSERT_TRUE(files_.WriteWholeFile(Path("p.patch2"), "old patch"));
+  std::string back;
+  {
+    // Written out of order, the head last; dropped without a commit.
+    std::unique_ptr<host::Replacement> r = files_.StartReplacing(Path("p.patch2"));
+    ASSERT_NE(r, nullptr);
+    ASSERT_TRUE(r->WriteAt(4, "patch", 5));
+    ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
+    EXPECT_EQ(back, "old patch") << "the target stays until the commit";
+  }
+  EXPECT_FALSE(files_.ReadWholeFile(Path("p.patch2.tmp"), &back)) << "a dropped replacement leaves nothing behind";
+  ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
+  EXPECT_EQ(back, "old patch");
+
+  std::unique_ptr<host::Replacement> r = files_.StartReplacing(Path("p.patch2"));
+  ASSERT_NE(r, nullptr);
+  ASSERT_TRUE(r->WriteAt(4, "patch", 5));
+  ASSERT_TRUE(r->WriteAt(0, "new ", 4));
+  ASSERT_TRUE(r->Commit());
+  ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
+  EXPECT_EQ(back, "new patch");
+  EXPECT_FALSE(files_.ReadWholeFile(Path("p.patch2.tmp"), &back));
+
+  EXPECT_EQ(files_.StartReplacing(Path("no folder\\x.patch2")), nullptr);
+}
+
+TEST_F(PlatformFilesTest, FaultyFilesBreakAReplacementsWritesAndCommit) {
+  ASSERT_TRUE(files_.WriteWholeFile(Path("p.patch2"), "old patch"));
+  std::string back;
+  {
+    host::FaultyFiles failing(files_);
+    failing.FailWrite(2);
+    std::unique_ptr<host::Replacement> r = failing.StartReplacing(Path("p.patch2"));
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->WriteAt(0, "new ", 4));
+    EXPECT_FALSE(r->WriteAt(4, "patch", 5));
+    EXPECT_EQ(failing.writes(), 2);
+  }
+  {
+    host::FaultyFiles failing(files_);
+    failing.FailFlush(1);
+    std::unique_ptr<host::Replacement> r = failing.StartReplacing(Path("p.patch2"));
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->WriteAt(0, "new patch", 9));
+    EXPECT_FALSE(r->Commit());
+    EXPECT_EQ(failing.flushes(), 1);
+  }
+  ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
+  EXPECT_EQ(back, "old patch");
+  EXPECT_FALSE(files_.ReadWholeFile(Path("p.patch2.tmp"), &back));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <thread>
 
 #include "host/platform.h"
@@ -384,6 +385,58 @@ TEST_F(InstallTest, NewEntriesNeverOverwriteFileData) {
     EXPECT_EQ(parsed.entries.size(), names) << c.what;
     ui_.Clear();
   }
+}
+
+// An index longer than the pieces it is read in: matches, moved streams and
+// neighbouring entries on both sides of the pieces' borders.
+TEST_F(InstallTest, ALargeIndexReadInPieces) {
+  std::vector<StoredFile> files;
+  for (int j = 0; j < 1300; ++j) files.push_back({"f" + std::to_string(j), StreamBytes(static_cast<char>('a' + j % 26), 1), 1});
+  const Bytes before = fixtures::BuildArchive(files);
+  std::vector<PatchEntry> patch;
+  for (const int j : {0, 510, 511, 512, 513, 1023, 1024, 1299})
+    patch.push_back({"f" + std::to_string(j), StreamBytes('P', 2 + j % 7), j});
+  // Three new entries need 912 bytes after the index: the streams of 912 entries move.
+  for (int k = 0; k < 3; ++k) patch.push_back({"new" + std::to_string(k), StreamBytes('N', 3 + k), k});
+  PutArchive(before);
+  PutPatch(fixtures::MakePatch(patch));
+
+  const patchmaker::InstallResult r = Install();
+  ASSERT_EQ(r.outcome, InstallOutcome::kInstalled) << Describe(ui_.messages());
+  EXPECT_EQ(r.found, 8);
+  std::multimap<GbkText, Bytes> allowed;
+  const fixtures::ParsedArchive original = fixtures::ParseArchive(before);
+  for (const ArchiveIndexEntry& e : original.entries) allowed.emplace(e.name, fixtures::StreamOf(original, e));
+  for (const PatchEntry& p : patch) allowed.erase(p.name);
+  for (const PatchEntry& p : patch) allowed.emplace(p.name, p.stream);
+  const Bytes after = Archive();
+  EXPECT_TRUE(fixtures::ArchiveIsSound(after, before, allowed));
+  const fixtures::ParsedArchive parsed = fixtures::ParseArchive(after);
+  ASSERT_EQ(parsed.count, 1303);
+  std::set<GbkText> patched;
+  for (const PatchEntry& p : patch) patched.insert(p.name);
+  int moved = 0;
+  for (std::size_t j = 0; j < original.entries.size(); ++j) {
+    const ArchiveIndexEntry& e = parsed.entries[j];
+    EXPECT_EQ(ToHex(e.name), ToHex(original.entries[j].name)) << j;
+    EXPECT_EQ(ToHex(e.reserved), ToHex(original.entries[j].reserved)) << j;
+    if (patched.count(e.name) == 0 && e.data_offset != original.entries[j].data_offset) ++moved;
+  }
+  EXPECT_EQ(moved, 912 - 5) << "of the first 912, f0 and f510 to f513 are re-pointed instead";
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(parsed.entries[1300 + k].name, "new" + std::to_string(k));
+
+  // A short read of the last piece refuses before anything is written or shown.
+  ui_.Clear();
+  PutArchive(before);
+  const int last_piece = 4 + 1 + 3;  // the patch's four reads, the count, three pieces
+  host::FaultyFiles faulty(host::PlatformFiles());
+  faulty.ShortRead(last_piece);
+  EXPECT_EQ(patchmaker::ApplyPatchToArchive(ui_, faulty, Request()).outcome, InstallOutcome::kArchiveDamaged);
+  EXPECT_EQ(ui_.messages(), std::vector<Message>{kArchiveDamaged});
+  EXPECT_TRUE(ui_.progress().empty());
+  EXPECT_EQ(faulty.reads(), last_piece);
+  EXPECT_EQ(faulty.writes(), 0);
+  EXPECT_EQ(Archive(), before);
 }
 
 TEST_F(InstallTest, InstallsOnSeveralThreadsAtOnce) {
