@@ -69,6 +69,13 @@ int main(int argc, char** argv) {
   const std::string index = "a|0|5|7\r\nz|5|3|7\r\n";
   Put("install_fuzz", "fields", OneByte(0x02 | 0x04) + OneByte(2) + OneByte(8) + "ABCDEFGH" + index);
 
+  // load_fuzz: mode byte (bit 0 replace the list, bit 1 rows before, bit 2
+  // V0.1, bit 3 raw body, bit 4 data length from a word), then the patch.
+  Put("load_fuzz", "replace_raw", OneByte(0x08 | 0x01) + v2.substr(patchmaker::kBannerSize));
+  Put("load_fuzz", "append_raw", OneByte(0x08 | 0x02) + v2.substr(patchmaker::kBannerSize));
+  Put("load_fuzz", "old_raw", OneByte(0x08 | 0x04 | 0x01) + v1.substr(patchmaker::kBannerSize));
+  Put("load_fuzz", "fields", OneByte(0x01 | 0x02) + OneByte(2) + OneByte(8) + "ABCDEFGH" + index);
+
   // commands_fuzz: command number, then per argument a shape byte and a piece.
   for (int c = 0; c < 18; ++c) {
     std::string seed = OneByte(c);
