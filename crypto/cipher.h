@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -130,10 +131,12 @@ Cipher* CreateCipher(Component* owner) {
   return new T(owner);
 }
 
-// Overwrites key material before it is released.
-inline void WipeBytes(void* p, std::size_t n) {
-  volatile auto* b = static_cast<volatile std::uint8_t*>(p);
-  for (std::size_t i = 0; i < n; ++i) b[i] = 0xFF;
-}
+// memset through a volatile pointer: the compiler cannot drop the call as a
+// dead store, and a whole buffer costs no more than a few stores (a volatile
+// byte loop cost as much as hashing a short message).
+inline void* (*const volatile g_wipe_fill)(void*, int, std::size_t) = std::memset;
+
+// Overwrites key material and digest buffers with 0xFF before they are released.
+inline void WipeBytes(void* p, std::size_t n) { g_wipe_fill(p, 0xFF, n); }
 
 }  // namespace crypto
