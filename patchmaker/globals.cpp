@@ -1,17 +1,14 @@
 #include "patchmaker/globals.h"
 
 #include "host/system.h"
+#include "patchmaker/guarded.h"
 
 namespace patchmaker {
 namespace {
 
-struct Globals {
-  std::mutex lock;
-  GbkText install_directory;
-  GbkText save_directory;
-  Bytes key_stream;
-};
-Globals g;
+Guarded<GbkText> g_install_directory;
+Guarded<GbkText> g_save_directory;
+Guarded<Bytes> g_key_stream;
 
 std::mutex g_entries_lock;
 std::vector<LoadedEntry> g_entries;
@@ -19,41 +16,20 @@ std::vector<LoadedEntry> g_entries;
 }  // namespace
 
 
-GbkText InstallDirectory() {
-  std::lock_guard<std::mutex> hold(g.lock);
-  return g.install_directory;
-}
-void SetInstallDirectory(const GbkText& folder) {
-  std::lock_guard<std::mutex> hold(g.lock);
-  g.install_directory = folder;
-}
-GbkText SaveDirectory() {
-  std::lock_guard<std::mutex> hold(g.lock);
-  return g.save_directory;
-}
-void SetSaveDirectory(const GbkText& folder) {
-  std::lock_guard<std::mutex> hold(g.lock);
-  g.save_directory = folder;
-}
-Bytes PatchKeyStream() {
-  std::lock_guard<std::mutex> hold(g.lock);
-  return g.key_stream;
-}
-void SetPatchKeyStream(const Bytes& stream) {
-  std::lock_guard<std::mutex> hold(g.lock);
-  g.key_stream = stream;
-}
+GbkText InstallDirectory() { return g_install_directory.Get(); }
+void SetInstallDirectory(const GbkText& folder) { g_install_directory.Set(folder); }
+GbkText SaveDirectory() { return g_save_directory.Get(); }
+void SetSaveDirectory(const GbkText& folder) { g_save_directory.Set(folder); }
+Bytes PatchKeyStream() { return g_key_stream.Get(); }
+void SetPatchKeyStream(const Bytes& stream) { g_key_stream.Set(stream); }
 
 std::mutex& LoadedEntriesLock() { return g_entries_lock; }
 std::vector<LoadedEntry>& LoadedEntries() { return g_entries; }
 
 void FreeGlobals() {
-  {
-    std::lock_guard<std::mutex> hold(g.lock);
-    g.install_directory.clear();
-    g.save_directory.clear();
-    g.key_stream.clear();
-  }
+  g_install_directory.Clear();
+  g_save_directory.Clear();
+  g_key_stream.Clear();
   std::lock_guard<std::mutex> hold(g_entries_lock);
   g_entries.clear();
 }

@@ -1,43 +1,24 @@
 #include "patchsetup/globals.h"
 
-#include <mutex>
-
 #include "patchmaker/config.h"
+#include "patchmaker/guarded.h"
 
 namespace patchsetup {
 namespace {
 
-struct Globals {
-  std::mutex lock;
-  GbkText install_directory;
-  Bytes key_stream;
-};
-Globals g;
+patchmaker::Guarded<GbkText> g_install_directory;
+patchmaker::Guarded<Bytes> g_key_stream;
 
 }  // namespace
 
-
-GbkText InstallDirectory() {
-  std::lock_guard<std::mutex> hold(g.lock);
-  return g.install_directory;
-}
-void SetInstallDirectory(const GbkText& folder) {
-  std::lock_guard<std::mutex> hold(g.lock);
-  g.install_directory = folder;
-}
-Bytes PatchKeyStream() {
-  std::lock_guard<std::mutex> hold(g.lock);
-  return g.key_stream;
-}
-void SetPatchKeyStream(const Bytes& stream) {
-  std::lock_guard<std::mutex> hold(g.lock);
-  g.key_stream = stream;
-}
+GbkText InstallDirectory() { return g_install_directory.Get(); }
+void SetInstallDirectory(const GbkText& folder) { g_install_directory.Set(folder); }
+Bytes PatchKeyStream() { return g_key_stream.Get(); }
+void SetPatchKeyStream(const Bytes& stream) { g_key_stream.Set(stream); }
 
 void FreeGlobals() {
-  std::lock_guard<std::mutex> hold(g.lock);
-  g.install_directory.clear();
-  g.key_stream.clear();
+  g_install_directory.Clear();
+  g_key_stream.Clear();
 }
 
 GbkText ReadConfiguredInstallDirectory() { return patchmaker::ReadConfig(patchmaker::kInstallDirectoryKey); }

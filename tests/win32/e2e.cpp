@@ -96,18 +96,21 @@ std::vector<File> AfterCommandLine() { return game::Updated(AfterDrop(), ThirdPa
 std::vector<File> SetupAfterOld() { return game::Updated(game::OriginalFiles(), OldPatch(), false); }
 std::vector<File> SetupAfterFirst() { return game::Updated(SetupAfterOld(), FirstPatch(), false); }
 
-// An old .patch as the old tool wrote it: plain index text.
+// An old .patch as the old tool wrote it: its data block and its plain index text.
+void OldPatchParts(std::string* data, std::string* index) {
+  for (const File& f : OldPatch()) {
+    const std::string stream = game::Deflate(f.content);
+    *index += game::ToGbk(f.name) + "|" + std::to_string(data->size()) + "|" + std::to_string(stream.size()) + "|" +
+              std::to_string(f.content.size()) + "\r\n";
+    *data += stream;
+  }
+}
+
 std::string OldPatchFile() {
   std::string data, index;
-  const std::vector<File> files = OldPatch();
-  for (const File& f : files) {
-    const std::string stream = game::Deflate(f.content);
-    index += game::ToGbk(f.name) + "|" + std::to_string(data.size()) + "|" + std::to_string(stream.size()) + "|" +
-             std::to_string(f.content.size()) + "\r\n";
-    data += stream;
-  }
-  return patchmaker::AssemblePatchFile(patchmaker::PatchVersion::kV01, static_cast<std::int32_t>(files.size()), data,
-                                       index);
+  OldPatchParts(&data, &index);
+  return patchmaker::AssemblePatchFile(patchmaker::PatchVersion::kV01, static_cast<std::int32_t>(OldPatch().size()),
+                                       data, index);
 }
 
 void CheckArchive(const std::wstring& folder, const std::vector<File>& expected, const char* what) {
@@ -289,9 +292,9 @@ void ConvertPhase(const Maker& m) {
   Check(WaitFor([&] { return FileExists(kOld2); }), "old.patch2 is written beside it");
   const std::string old = ReadBytes(kOld), converted = ReadBytes(kOld2);
   // Banner, count and data length, data block, index text.
-  std::size_t data_end = 120;
-  for (int i = 3; i >= 0 && old.size() >= 120; --i)
-    data_end += static_cast<std::size_t>(static_cast<unsigned char>(old[116 + i])) << (8 * i);
+  std::string data, index;
+  OldPatchParts(&data, &index);
+  const std::size_t data_end = 120 + data.size();
   // The new index is longer: encrypted, then base64.
   const bool sized = old.size() > data_end && converted.size() > data_end;
   Check(sized && converted.compare(0, 13, "QelPATCH V0.2") == 0 &&
