@@ -2,9 +2,9 @@
 # The end-to-end scenarios: the real patchmaker.exe and patchsetup.exe under
 # Wine + Xvfb, in a fresh prefix, driven phase by phase by tests/win32's e2e
 # driver on a synthetic game folder under C:\e2e. Screenshots of the main
-# steps go to build/<build>/e2e/shots/; a failed phase prints what the program
+# steps go to build/windows/e2e/shots/; a failed phase prints what the program
 # shows and the path of a screenshot.
-# Build first: cmake --build build/$(bash scripts/wine-build.sh) --target patchmaker patchsetup e2e
+# Build first: cmake --build build/windows --target patchmaker patchsetup e2e
 set -uo pipefail
 # shellcheck source=scripts/smoke-lib.sh
 source "$(dirname "$0")/smoke-lib.sh" e2e/wineprefix

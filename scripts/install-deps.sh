@@ -5,8 +5,10 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake make pkg-config git
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
+  g++-mingw-w64-i686 libz-mingw-w64-dev
   zlib1g-dev libgtest-dev googletest libbenchmark-dev
+  # wine32 runs the programs; wine64 brings the native wineserver, which
+  # serves 32-bit processes too and is not slowed by qemu-i386.
   wine wine32:i386 wine64 xvfb xauth x11-utils fonts-wqy-microhei fonts-wine imagemagick
   locales
   clang libclang-rt-14-dev

@@ -4,7 +4,7 @@
 # with tests/win32's patchmaker_smoke driver, takes a screenshot of each page,
 # closes it and checks the exit code. Starts Xvfb when there is no display.
 # Uses a prefix of its own, so that ending its Wine processes touches nobody else.
-# Build first: cmake --build build/$(bash scripts/wine-build.sh) --target patchmaker patchmaker_smoke
+# Build first: cmake --build build/windows --target patchmaker patchmaker_smoke
 set -uo pipefail
 # shellcheck source=scripts/smoke-lib.sh
 source "$(dirname "$0")/smoke-lib.sh" wineprefix-smoke-pm

@@ -5,7 +5,7 @@
 # and two real installs, closes it and checks the exit code. Starts Xvfb when
 # there is no display. Uses a prefix of its own, so that ending its Wine
 # processes touches nobody else.
-# Build first: cmake --build build/$(bash scripts/wine-build.sh) --target patchsetup patchsetup_smoke
+# Build first: cmake --build build/windows --target patchsetup patchsetup_smoke
 set -uo pipefail
 # shellcheck source=scripts/smoke-lib.sh
 source "$(dirname "$0")/smoke-lib.sh" wineprefix-smoke-setup

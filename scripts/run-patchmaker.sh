@@ -3,10 +3,10 @@
 # code. It runs from build/<b>/run/, where its Config.ini stays between runs, in
 # a prefix of its own. Arguments go to the program (a .patch2 path installs it).
 # Without a display it runs headless under Xvfb.
-# Build first: cmake --build build/$(bash scripts/wine-build.sh) --target patchmaker
+# Build first: cmake --build build/windows --target patchmaker
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build_name="$(bash "$root/scripts/wine-build.sh")"
+build_name=windows
 build="$root/build/$build_name"
 export WINEPREFIX="$build/wineprefix-run"
 source "$root/scripts/wine-env.sh"

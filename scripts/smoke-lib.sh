@@ -5,7 +5,7 @@
 # the build, so that ending its Wine processes touches nobody else.
 # Sets root, build_name, build and the Wine environment.
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build_name="$(bash "$root/scripts/wine-build.sh")"
+build_name=windows
 build="$root/build/$build_name"
 export WINEPREFIX="$build/$1"
 source "$root/scripts/wine-env.sh"

@@ -3,7 +3,7 @@
 # drives it with the driver in three phases and takes a screenshot after the
 # first two (page 0 and page 1). Starts Xvfb when there is no display. Uses a
 # prefix of its own, so that ending its Wine processes touches nobody else.
-# Build first: cmake --build build/$(bash scripts/wine-build.sh) --target demo driver
+# Build first: cmake --build build/windows --target demo driver
 set -uo pipefail
 # shellcheck source=scripts/smoke-lib.sh
 source "$(dirname "$0")/smoke-lib.sh" wineprefix-smoke

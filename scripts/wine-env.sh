@@ -1,22 +1,15 @@
-# Sourced: the environment every Wine run of the project uses.
-#
-# The programs are 32-bit. Where the kernel runs 32-bit code, the i686 build's
-# .exe files run under wine32. Where it does not (some VMs boot with IA-32
-# emulation off, and wine32 then fails with "Exec format error"), the same
-# sources cross-built for x86_64 run under wine64 instead; the i686 build still
-# compiles every 32-bit layout check.
+# Sourced: the environment every Wine run of the project uses. The programs
+# and their test .exe files are the 32-bit build (build/windows), run by
+# wine32; scripts/wine32.sh makes wine32 run where the kernel runs no 32-bit
+# code, and every Wine run goes through it.
 _root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  export WINE_BUILD="${WINE_BUILD:-windows}"
-  export WINE=/usr/lib/wine/wine
-  export WINEARCH=win32
-else
-  export WINE_BUILD="${WINE_BUILD:-win64}"
-  export WINE=/usr/lib/wine/wine64
-  export WINELOADER=/usr/lib/wine/wine64
-  export WINEARCH=win64
+if [ -z "${WINE32_WAY:-}" ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "wine32 does not run here by itself: run this through scripts/wine32.sh" >&2
+  exit 2
 fi
-export WINEPREFIX="${WINEPREFIX:-$_root/build/$WINE_BUILD/wineprefix}"
+export WINE=/usr/lib/wine/wine
+export WINEARCH=win32
+export WINEPREFIX="${WINEPREFIX:-$_root/build/windows/wineprefix}"
 export WINEDEBUG=-all
 export LC_ALL=zh_CN.UTF-8
 export LC_MESSAGES=C

@@ -1,5 +1,0 @@
-# A 64-bit build of the same tree, whose tests run under wine64 where the
-# kernel cannot execute 32-bit code.
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(MINGW_TRIPLE x86_64-w64-mingw32)
-include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
