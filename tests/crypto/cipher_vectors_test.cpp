@@ -1,4 +1,4 @@
-// The cipher rows of the algorithm table against ../shared/vectors/ciphers.txt,
+// The cipher rows of the algorithm table against tests/data/vectors/ciphers.txt,
 // plus the behaviour every block cipher class shares. One runner for all rows:
 // a row joins as soon as the table gives it a class.
 #include <gtest/gtest.h>
@@ -375,7 +375,7 @@ TEST(VectorFile, RejectsMalformedLines) {
                std::runtime_error);
 }
 
-TEST(VectorFile, ReadsTheSharedFiles) {
+TEST(VectorFile, ReadsTheVectorFiles) {
   // The README gives 109 cipher lines.
   EXPECT_EQ(CipherFile().size(), 109u);
   for (const auto& r : CipherFile()) {

@@ -1,4 +1,4 @@
-// The digest rows of the algorithm table against ../shared/vectors/digests.txt,
+// The digest rows of the algorithm table against tests/data/vectors/digests.txt,
 // plus the calling rules every hash class shares. One runner for all rows: a
 // row joins as soon as the table gives it a class.
 #include <gtest/gtest.h>
@@ -202,7 +202,7 @@ TEST(DigestVectors, SelfTestsPass) {
   }
 }
 
-TEST(DigestVectors, ReadsTheSharedFile) {
+TEST(DigestVectors, ReadsTheVectorFile) {
   // The README gives 98 digest lines.
   EXPECT_EQ(DigestFile().size(), 98u);
   for (const auto& r : DigestFile()) {

@@ -1,4 +1,4 @@
-// Reads the shared known-answer files (ciphers.txt, digests.txt): one record
+// Reads the known-answer files of tests/data/vectors (ciphers.txt, digests.txt): one record
 // per vector line, a list of name=value fields. Blank lines and # comments are
 // skipped.
 #pragma once
