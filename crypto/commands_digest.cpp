@@ -78,10 +78,11 @@ void CRYPTO_CALL hashfile(CommandResult* result, std::int32_t /*argc*/, CommandA
       // The whole length, 4 GiB and more included: a 32-bit count would
       // digest only the length mod 2^32.
       const std::uint64_t length = file.Size();
-      ReadUntilError source(file);
-      text = Digest(*FindDigest(algorithm), [&](Hash& h) { AddLongStream(h, source, length); });
+      text = Digest(*FindDigest(algorithm), [&](Hash& h) { AddLongStream(h, file, length); });
     }
   } catch (const FileError&) {
+    // Not opened, or a read failed: the digest of part of a file is no
+    // digest of the file.
     return;
   }
   if (algorithm == kCrc32Algorithm) {

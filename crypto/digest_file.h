@@ -17,19 +17,6 @@ namespace crypto {
 inline constexpr std::uint32_t kLongStreamPiece = 0x80000000u;
 void AddLongStream(Hash& hash, ByteStream& source, std::uint64_t n, std::uint32_t piece = kLongStreamPiece);
 
-// Reads from a source whose reads may raise: a read that raises reads
-// nothing, so a read error ends the data as the end of the file does and the
-// digest covers what could be read. Writes are ignored.
-class ReadUntilError final : public ByteStream {
- public:
-  explicit ReadUntilError(ByteStream& source) : source_(source) {}
-  std::uint32_t Read(void* buffer, std::uint32_t n) override;
-  void Write(const void*, std::uint32_t) override {}
-
- private:
-  ByteStream& source_;
-};
-
 // The library's CRC-32 table (reflected polynomial 0xEDB88320). Every
 // FileCrc32 call rebuilds it with the same values; the entries are atomic so
 // that calls on several threads rewriting it at once are no data race.
@@ -38,7 +25,7 @@ void BuildCrc32Table();
 
 // CRC-32 of the whole file, read in pieces of 65521 bytes through a handle
 // that shares the file with readers and writers; 0 when the file cannot be
-// opened, as for an empty file.
+// opened or a read fails, as for an empty file.
 std::uint32_t FileCrc32(const char* path);
 inline constexpr std::uint32_t kCrcReadSize = 65521;
 

@@ -15,6 +15,8 @@
 #include <cerrno>
 #endif
 
+#include <atomic>
+
 namespace crypto {
 namespace {
 
@@ -24,6 +26,9 @@ constexpr char kReadFailed[] = "Stream read error";
 constexpr char kWriteFailed[] = "Stream write error";
 
 const char* OrEmpty(const char* path) { return path == nullptr ? "" : path; }
+
+constexpr std::uint64_t kNoFault = ~std::uint64_t{0};
+std::atomic<std::uint64_t> g_read_fault{kNoFault};
 
 #ifdef _WIN32
 
@@ -73,7 +78,7 @@ std::uint64_t InputFile::Size() const {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-std::uint32_t InputFile::Read(void* buffer, std::uint32_t n) {
+std::uint32_t InputFile::ReadFromSystem(void* buffer, std::uint32_t n) {
   auto* p = static_cast<std::uint8_t*>(buffer);
   std::uint32_t total = 0;
   while (total < n) {
@@ -142,7 +147,7 @@ std::uint64_t InputFile::Size() const {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
-std::uint32_t InputFile::Read(void* buffer, std::uint32_t n) {
+std::uint32_t InputFile::ReadFromSystem(void* buffer, std::uint32_t n) {
   auto* p = static_cast<std::uint8_t*>(buffer);
   std::uint32_t total = 0;
   while (total < n) {
@@ -180,6 +185,16 @@ void OutputFile::Write(const void* buffer, std::uint32_t n) {
 }
 
 #endif
+
+std::uint32_t InputFile::Read(void* buffer, std::uint32_t n) {
+  const std::uint32_t got = ReadFromSystem(buffer, n);
+  if (position_ + got > g_read_fault.load(std::memory_order_relaxed)) throw FileError(kReadFailed);
+  position_ += got;
+  return got;
+}
+
+ReadFaultForTests::ReadFaultForTests(std::uint64_t offset) { g_read_fault.store(offset); }
+ReadFaultForTests::~ReadFaultForTests() { g_read_fault.store(kNoFault); }
 
 void InputFile::Write(const void*, std::uint32_t) { throw FileError(kWriteFailed); }
 std::uint32_t OutputFile::Read(void*, std::uint32_t) { throw FileError(kReadFailed); }

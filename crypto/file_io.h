@@ -38,7 +38,8 @@ class InputFile final : public ByteStream {
   InputFile& operator=(const InputFile&) = delete;
 
   std::uint64_t Size() const;
-  // Fills the buffer up to n bytes; fewer only at the end of the file.
+  // Fills the buffer up to n bytes; fewer only at the end of the file. A read
+  // the system refuses raises FileError: it is no end of the file.
   std::uint32_t Read(void* buffer, std::uint32_t n) override;
   // Raises: the file is read-only.
   void Write(const void* buffer, std::uint32_t n) override;
@@ -50,7 +51,21 @@ class InputFile final : public ByteStream {
   bool IsSameFileAs(const char* path) const noexcept;
 
  private:
+  std::uint32_t ReadFromSystem(void* buffer, std::uint32_t n);
+
   std::intptr_t handle_;
+  std::uint64_t position_ = 0;
+};
+
+// A failing disk for tests: while one lives, a read of an InputFile that would
+// hand back the byte at `offset` of its file, or one after it, raises
+// FileError instead, as a read over a bad sector does. One at a time.
+class ReadFaultForTests {
+ public:
+  explicit ReadFaultForTests(std::uint64_t offset);
+  ~ReadFaultForTests();
+  ReadFaultForTests(const ReadFaultForTests&) = delete;
+  ReadFaultForTests& operator=(const ReadFaultForTests&) = delete;
 };
 
 // A file created for writing, or emptied when it exists.

@@ -17,6 +17,7 @@
 
 #include "crypto/digest_file.h"
 #include "crypto/digests/table.h"
+#include "crypto/file_io.h"
 #include "crypto/hash.h"
 #include "crypto/library.h"
 #include "tests/support/hex.h"
@@ -205,6 +206,28 @@ TEST_F(DigestCommandsTest, FileCrcReadsAcrossManyPieces) {
   std::snprintf(expected, sizeof expected, "%06x", static_cast<unsigned>(ZlibCrc(m)));
   EXPECT_EQ(HashFile(path, 31), expected);
   EXPECT_EQ(HashBin(m, 31).size(), 8u);
+}
+
+TEST_F(DigestCommandsTest, AReadErrorGivesTheEmptyText) {
+  // Over several reads of both sizes (8192 for the digests, 65521 for the
+  // CRC): a bad byte in the first read, at the edges of a read and in the
+  // last one fails the whole file, as a file that does not open does.
+  const Bytes m = RandomBytes(crypto::kCrcReadSize + 3 * crypto::kStreamChunk + 100, 41);
+  const std::string path = Write("bad_sector.bin", m);
+  const std::uint64_t length = m.size();
+  for (std::uint64_t bad : {std::uint64_t{0}, std::uint64_t{8191}, std::uint64_t{8192},
+                            std::uint64_t{crypto::kCrcReadSize - 1}, std::uint64_t{crypto::kCrcReadSize},
+                            length - 1}) {
+    SCOPED_TRACE(testing::Message() << "bad byte at " << bad);
+    crypto::ReadFaultForTests fault(bad);
+    for (std::int32_t a = 21; a <= 31; ++a) EXPECT_EQ(HashFile(path, a), "") << a;
+    EXPECT_EQ(crypto::FileCrc32(path.c_str()), 0u);
+  }
+  EXPECT_TRUE(host_.allocations().empty()) << "no text for a file read in part";
+  // A fault past the last byte is never read: the file digests whole.
+  crypto::ReadFaultForTests beyond(length);
+  for (std::int32_t a = 21; a <= 30; ++a) EXPECT_EQ(HashFile(path, a), ClassDigest(a, m)) << a;
+  EXPECT_EQ(crypto::FileCrc32(path.c_str()), ZlibCrc(m));
 }
 
 TEST(DigestCommands, Crc32TableIsZlibs) {
