@@ -10,6 +10,18 @@ namespace {
 // Written once by notification 1 before any command runs; commands on other
 // threads only read it.
 std::atomic<HostCallbackFunction> g_host_callback{nullptr};
+
+// Asks the host for n + header bytes. The host takes a block size as a signed
+// 32-bit count: a size beyond that, or a sum that would wrap, is asked for as
+// -1, which no host allocates, so that it takes the host's run-time error path
+// and never comes back as a smaller block. Null then, whatever the host says.
+std::uint8_t* AllocateBlock(std::size_t n, std::size_t header) {
+  constexpr std::size_t kLargestBlock = 0x7FFFFFFF;
+  const bool fits = n <= kLargestBlock - header;
+  const std::intptr_t size = fits ? static_cast<std::intptr_t>(n + header) : -1;
+  auto* block = reinterpret_cast<std::uint8_t*>(NotifyHost(kHostAllocate, size, 0));
+  return fits ? block : nullptr;
+}
 }  // namespace
 
 void SetHostCallback(HostCallbackFunction callback) { g_host_callback.store(callback); }
@@ -23,8 +35,7 @@ std::intptr_t NotifyHost(std::uint32_t code, std::intptr_t p1, std::intptr_t p2)
 
 char* CloneText(const char* text, std::size_t length) {
   if (text == nullptr || length == 0) return nullptr;
-  auto* block = reinterpret_cast<char*>(
-      NotifyHost(kHostAllocate, static_cast<std::intptr_t>(length + 1), 0));
+  auto* block = reinterpret_cast<char*>(AllocateBlock(length, 1));
   if (block == nullptr) return nullptr;
   std::memcpy(block, text, length);
   block[length] = '\0';
@@ -36,15 +47,20 @@ char* CloneText(const char* text) {
   return CloneText(text, std::strlen(text));
 }
 
-void* CloneBytes(const void* data, std::size_t n) {
-  if (n == 0) return nullptr;
-  auto* block = reinterpret_cast<std::uint8_t*>(
-      NotifyHost(kHostAllocate, static_cast<std::intptr_t>(n + kByteArrayHeader), 0));
+std::uint8_t* NewHostByteArray(std::size_t count) {
+  std::uint8_t* block = AllocateBlock(count, kByteArrayHeader);
   if (block == nullptr) return nullptr;
   const std::int32_t dims = 1;
-  const auto count = static_cast<std::int32_t>(n);
+  const auto n = static_cast<std::int32_t>(count);  // fits: the block size did
   std::memcpy(block, &dims, 4);
-  std::memcpy(block + 4, &count, 4);
+  std::memcpy(block + 4, &n, 4);
+  return block;
+}
+
+void* CloneBytes(const void* data, std::size_t n) {
+  if (n == 0) return nullptr;
+  std::uint8_t* block = NewHostByteArray(n);
+  if (block == nullptr) return nullptr;
   std::memcpy(block + kByteArrayHeader, data, n);
   return block;
 }

@@ -82,10 +82,17 @@ HostCallbackFunction GetHostCallback();
 std::intptr_t NotifyHost(std::uint32_t code, std::intptr_t p1, std::intptr_t p2);
 
 // Copies a NUL-terminated text into host memory. Null for a null or empty text,
-// and when the host gives no memory; nothing is allocated then.
+// and when the host gives no memory; nothing is allocated then. A block of
+// more than 2^31 - 1 bytes, which a 32-bit size cannot carry, is asked for as
+// -1 (the host's run-time error), never as a wrapped, smaller size.
 char* CloneText(const char* text);
 // The same for a text of known length (it must hold no NUL).
 char* CloneText(const char* text, std::size_t length);
+
+// A new HostByteArray of `count` bytes in host memory, its header (1, count)
+// written, its bytes left to the caller. Null when the host gives no memory;
+// asked for as -1 when the block would exceed 2^31 - 1 bytes.
+std::uint8_t* NewHostByteArray(std::size_t count);
 
 // Copies n bytes into a new HostByteArray in host memory. Null when n is 0 (nothing
 // is allocated) or when the host gives no memory.

@@ -140,15 +140,9 @@ std::uint32_t ZipCrc32(const std::uint8_t* data, std::size_t n) {
 
 void* MakeZipContainer(const std::uint8_t* stream, std::size_t n) {
   if (n == 0) return nullptr;
-  const std::size_t elements = n + 4;
-  auto* block = reinterpret_cast<std::uint8_t*>(
-      NotifyHost(kHostAllocate, static_cast<std::intptr_t>(elements + kByteArrayHeader), 0));
+  std::uint8_t* block = NewHostByteArray(n + 4);
   if (block == nullptr) return nullptr;
-  const std::int32_t dims = 1;
-  const auto count = static_cast<std::int32_t>(elements);
   const std::uint32_t crc = ZipCrc32(stream, n);
-  std::memcpy(block, &dims, 4);
-  std::memcpy(block + 4, &count, 4);
   StoreLe32(block + kByteArrayHeader, crc);
   std::memcpy(block + kByteArrayHeader + 4, stream, n);
   return block;

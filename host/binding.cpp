@@ -24,6 +24,7 @@ Binding g_binding;
 
 void DefaultFatalBox(const std::string& caption, const std::string& text) { ShowErrorBox(caption, text); }
 FatalBox g_fatal_box = &DefaultFatalBox;
+HostHeap g_heap = &std::malloc;
 
 }  // namespace
 
@@ -66,7 +67,10 @@ CommandResult DispatchCommand(CommandFunction entry, int /*library_index*/, Comm
 
 std::intptr_t CRYPTO_CALL HostCallback(std::uint32_t code, std::intptr_t p1, std::intptr_t /*p2*/) {
   if (code != kHostAllocate) return 0;
-  void* block = std::malloc(p1 > 0 ? static_cast<std::size_t>(p1) : 1);
+  // A block size is a signed 32-bit count: a negative one (or, natively, a
+  // larger one) asks for no block the heap can give, not for a small one.
+  constexpr std::intptr_t kLargestBlock = 0x7FFFFFFF;
+  void* block = p1 >= 0 && p1 <= kLargestBlock ? g_heap(p1 > 0 ? static_cast<std::size_t>(p1) : 1) : nullptr;
   if (block == nullptr) FatalRuntimeError("分配 " + std::to_string(p1) + " 字节内存失败!");
   return reinterpret_cast<std::intptr_t>(block);
 }
@@ -94,6 +98,7 @@ std::string TakeBytes(const CommandResult& result) {
 }
 
 void SetFatalBox(FatalBox box) { g_fatal_box = box != nullptr ? box : &DefaultFatalBox; }
+void SetHostHeap(HostHeap heap) { g_heap = heap != nullptr ? heap : &std::malloc; }
 
 void FatalRuntimeError(const std::string& message) {
   g_fatal_box("错误", "运行时出错!\r\n\r\n错误信息：" + message + "\r\n");

@@ -26,8 +26,9 @@ void CRYPTO_CALL decodebin_stub(CommandResult* result, std::int32_t argc, Comman
 CommandResult DispatchCommand(CommandFunction entry, int library_index, CommandArg* args, std::int32_t count);
 
 // The host's service function: code 2024 with p2 = 0 allocates p1 bytes and
-// answers their address. When the heap cannot supply them the program stops
-// with its run-time error box and exit code -1.
+// answers their address. When the heap cannot supply them, or p1 is no 32-bit
+// block size (negative), the program stops with its run-time error box and
+// exit code -1.
 std::intptr_t CRYPTO_CALL HostCallback(std::uint32_t code, std::intptr_t p1, std::intptr_t p2);
 
 // Frees a text or byte array a command returned (the host owns them).
@@ -41,6 +42,10 @@ std::string TakeBytes(const CommandResult& result);
 // with exit code -1. Tests may replace the box (the exit stays).
 using FatalBox = void (*)(const std::string& caption, const std::string& text);
 void SetFatalBox(FatalBox box);
+// The heap HostCallback allocates from (malloc); tests may put one that fails
+// in its place. Null restores malloc.
+using HostHeap = void* (*)(std::size_t size);
+void SetHostHeap(HostHeap heap);
 [[noreturn]] void FatalRuntimeError(const std::string& message);
 
 // The slot table as bound, for tests; null before binding.

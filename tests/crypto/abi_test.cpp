@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "crypto/library.h"
+#include "crypto/zip_container.h"
 #include "tests/support/hex.h"
 #include "tests/support/test_host.h"
 
@@ -67,6 +70,40 @@ TEST(Abi, NoCallbackOrFailedAllocationGivesEmptyResult) {
   EXPECT_EQ(crypto::NotifyHost(kHostAllocate, 10, 0), 0);
   EXPECT_EQ(crypto::CloneText("abc"), nullptr);
   crypto::SetHostCallback(saved);
+}
+
+TEST(Abi, BlocksTooLargeForA32BitSizeAreAskedForAsMinusOne) {
+  // The host takes a block size as a signed 32-bit count. Sizes past it must
+  // reach the host as -1 (its run-time error), not wrapped: on 32 bits
+  // 2^31 - 7 + 8 bytes read as a negative size, and 2^32 - 7 + 8 as 1 byte.
+  // The host refuses them here, so no bytes are ever copied.
+  constexpr std::size_t kLargest = 0x7FFFFFFF;
+  constexpr std::size_t kMax = static_cast<std::size_t>(-1);
+  const char text[] = "x";
+  const std::uint8_t bytes[] = {1};
+  struct Row {
+    const char* what;
+    std::function<void*()> call;
+    std::intptr_t request;
+  };
+  const Row rows[] = {
+      {"text of 1 byte", [&] { return crypto::CloneText(text, 1); }, 2},
+      {"largest text", [&] { return crypto::CloneText(text, kLargest - 1); }, 0x7FFFFFFF},
+      {"text one byte longer", [&] { return crypto::CloneText(text, kLargest); }, -1},
+      {"text whose size wraps to 0", [&] { return crypto::CloneText(text, kMax); }, -1},
+      {"array of 1 byte", [&] { return crypto::CloneBytes(bytes, 1); }, 9},
+      {"largest array", [&] { return crypto::CloneBytes(bytes, kLargest - 8); }, 0x7FFFFFFF},
+      {"array one byte longer", [&] { return crypto::CloneBytes(bytes, kLargest - 7); }, -1},
+      {"array whose size wraps to 1", [&] { return crypto::CloneBytes(bytes, kMax - 6); }, -1},
+      {"largest zip container", [&] { return crypto::MakeZipContainer(bytes, kLargest - 12); }, 0x7FFFFFFF},
+      {"zip container one byte longer", [&] { return crypto::MakeZipContainer(bytes, kLargest - 11); }, -1},
+  };
+  for (const Row& row : rows) {
+    TestHost host;
+    host.FailAllocations(true);
+    EXPECT_EQ(row.call(), nullptr) << row.what;
+    EXPECT_EQ(host.requests(), std::vector<std::intptr_t>{row.request}) << row.what;
+  }
 }
 
 TEST(Abi, GetArrayData) {

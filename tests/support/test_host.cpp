@@ -22,8 +22,11 @@ TestHost::~TestHost() {
 
 std::intptr_t CRYPTO_CALL TestHost::Callback(std::uint32_t code, std::intptr_t p1, std::intptr_t p2) {
   TestHost* host = g_current;
-  if (host == nullptr || code != kHostAllocate || p2 != 0 || host->fail_) return 0;
-  void* block = std::malloc(static_cast<std::size_t>(p1));
+  if (host == nullptr || code != kHostAllocate || p2 != 0) return 0;
+  host->requests_.push_back(p1);
+  if (host->fail_ || p1 < 0 || p1 > 0x7FFFFFFF) return 0;
+  void* block = std::malloc(p1 > 0 ? static_cast<std::size_t>(p1) : 1);
+  if (block == nullptr) return 0;
   host->allocations_.push_back({block, static_cast<std::size_t>(p1)});
   host->owned_.push_back(block);
   ++host->live_;

@@ -1,6 +1,7 @@
 // A host for library tests: its callback allocates through malloc and records
-// every allocation, so a test can check sizes, shapes and leaks, or make the
-// next allocations fail.
+// every request and allocation, so a test can check sizes, shapes and leaks,
+// or make the next allocations fail. Like the programs' host it gives no block
+// for a size that is no signed 32-bit count.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,8 @@ class TestHost {
     std::size_t size;
   };
   const std::vector<Allocation>& allocations() const { return allocations_; }
+  // The size of every allocation request, granted or not, in order.
+  const std::vector<std::intptr_t>& requests() const { return requests_; }
   std::size_t live_blocks() const { return live_; }
   // From now on the callback answers null.
   void FailAllocations(bool fail) { fail_ = fail; }
@@ -35,6 +38,7 @@ class TestHost {
 
  private:
   std::vector<Allocation> allocations_;
+  std::vector<std::intptr_t> requests_;
   std::vector<void*> owned_;
   std::size_t live_ = 0;
   bool fail_ = false;
