@@ -260,6 +260,9 @@ void Finalise() {
 }
 
 }  // namespace
+
+bool LibraryRecordsHeld() { return g_owned != nullptr; }
+
 }  // namespace crypto
 
 extern "C" int CRYPTO_CALL LibraryEntry(void* /*instance*/, std::uint32_t reason, void* /*reserved*/) {

@@ -124,6 +124,10 @@ extern const char kLibraryName[];
 extern const char kCipherConstantsText[];
 extern const char kDigestConstantsText[];
 
+// True from the attach that builds the records until the detach that
+// releases them.
+bool LibraryRecordsHeld();
+
 // The command functions, slot n holding command n.
 void CRYPTO_CALL GetdataAdd(CommandResult* result, std::int32_t argc, CommandArg* args);
 void CRYPTO_CALL Getadd(CommandResult* result, std::int32_t argc, CommandArg* args);

@@ -40,6 +40,21 @@ TEST_F(BindingTest, FirstNotificationBindsAndStoresTheCallback) {
   EXPECT_EQ(host::cryptolib_notify(6, 0, 0), -1) << "forwarded again, no second detach";
 }
 
+TEST_F(BindingTest, NotificationSixFinalisesTheLibraryOnce) {
+  ASSERT_FALSE(crypto::LibraryRecordsHeld());
+  host::cryptolib_notify(1, CallbackAddress(), 0);
+  EXPECT_TRUE(crypto::LibraryRecordsHeld());
+  EXPECT_EQ(host::cryptolib_notify(6, 0, 0), -1);
+  EXPECT_FALSE(crypto::LibraryRecordsHeld()) << "the library's finalisation released its records";
+
+  // A second 6 is forwarded and detaches nothing: an attach made since stays.
+  LibraryEntry(nullptr, 1, nullptr);
+  EXPECT_EQ(host::cryptolib_notify(6, 0, 0), -1);
+  EXPECT_TRUE(crypto::LibraryRecordsHeld()) << "a second 6 detached the library again";
+  LibraryEntry(nullptr, 0, nullptr);
+  EXPECT_FALSE(crypto::LibraryRecordsHeld());
+}
+
 TEST_F(BindingTest, FirstNotificationBindsWhateverItsNumber) {
   EXPECT_EQ(host::cryptolib_notify(6, 0, 0), -1);
   EXPECT_TRUE(host::LibraryBound());
