@@ -63,5 +63,7 @@ void GeneratePatch();
 // How many rows are compressed at once: 0 for one per core (the default), 1
 // for none beside the worker itself.
 void SetCompressionThreads(int threads);
+// How many bytes the rows in flight may hold at once: 0 for the default.
+void SetGenerationBudget(std::size_t bytes);
 
 }  // namespace patchmaker
