@@ -30,7 +30,7 @@ constexpr char kOutOfMemory[] = "内存不足，补丁未生成";
 
 // Bytes that the rows in flight may hold at once unless chosen: room for many
 // files at a time, and for the rest of a 32-bit process beside them.
-constexpr std::size_t kDefaultBudget = std::size_t{256} << 20;
+constexpr std::uint64_t kDefaultBudget = std::uint64_t{256} << 20;
 
 struct Row {
   GbkText name;
@@ -100,7 +100,7 @@ struct RowResult {
   std::shared_ptr<const Bytes> loaded;  // or a loaded entry's, shared with the table
   std::int32_t compressed_size = 0;
   std::int32_t uncompressed_size = 0;
-  std::size_t held = 0;  // bytes of the budget the row holds until it is written
+  std::uint64_t held = 0;  // bytes of the budget the row holds until it is written
 
   std::string_view stream() const {
     if (!loaded) return made;
@@ -173,7 +173,9 @@ struct RowWork {
   std::unique_ptr<host::File> file;  // a file row still to be made
   std::size_t length = 0;
   // The file and the buffer its stream is made in.
-  std::size_t Cost() const { return file ? length + compressBound(static_cast<uLong>(length)) : 0; }
+  std::uint64_t Cost() const {
+    return file ? std::uint64_t{length} + compressBound(static_cast<uLong>(length)) : 0;
+  }
 };
 
 RowWork OpenRow(const Row& row, const Snapshot& s) {
@@ -270,21 +272,21 @@ unsigned CompressionThreads() {
   return cores == 0 ? 2 : cores;
 }
 
-std::size_t Budget() {
-  const std::size_t chosen = g_budget.load();
+std::uint64_t Budget() {
+  const std::uint64_t chosen = g_budget.load();
   return chosen > 0 ? chosen : kDefaultBudget;
 }
 
 // Compresses the rows on a fixed set of threads, started once rather than per
 // row, at most `ahead` rows beyond the one taken next, and only while the
-// rows in flight hold at most `budget` bytes. Rows take their share of the
-// budget in row order, so the row taken next always gets its share once the
-// rows before it are written: a row larger than the budget waits until
-// nothing else is held, and is then made alone.
+// rows in flight hold at most `budget` bytes. The row taken next may always
+// start, so the rows after it, whose streams wait for it, never hold it back:
+// a row larger than the budget starts only as that row, and nothing starts
+// beside it while it is held.
 class RowCompressor {
  public:
-  RowCompressor(const Snapshot& s, unsigned threads, std::size_t ahead, std::size_t budget)
-      : s_(s), ahead_(ahead), budget_(budget), results_(s.rows.size()), done_(s.rows.size(), false) {
+  RowCompressor(const Snapshot& s, unsigned threads, std::size_t ahead, std::uint64_t budget)
+      : s_(s), ahead_(ahead), budget_bytes_(budget), results_(s.rows.size()), done_(s.rows.size(), false) {
     workers_.reserve(threads);
     for (unsigned t = 0; t < threads; ++t) {
       try {
@@ -300,6 +302,7 @@ class RowCompressor {
       std::lock_guard<std::mutex> hold(mutex_);
       stop_ = true;
       room_.notify_all();
+      budget_.notify_all();
     }
     for (std::thread& w : workers_) w.join();
   }
@@ -316,13 +319,14 @@ class RowCompressor {
     ready_.wait(hold, [&] { return done_[i]; });
     taken_ = i + 1;
     room_.notify_all();
+    budget_.notify_all();
     return std::move(results_[i]);
   }
 
   void Written(const RowResult& r) {
     std::lock_guard<std::mutex> hold(mutex_);
     held_ -= r.held;
-    room_.notify_all();
+    budget_.notify_all();
   }
 
  private:
@@ -338,14 +342,12 @@ class RowCompressor {
       }
       RowWork w;
       bool in_memory = RunsInMemory([&] { w = OpenRow(s_.rows[i], s_); });
-      const std::size_t cost = in_memory ? w.Cost() : 0;
+      const std::uint64_t cost = in_memory ? w.Cost() : 0;
       {
         std::unique_lock<std::mutex> hold(mutex_);
-        room_.wait(hold, [&] { return stop_ || (turn_ == i && (held_ == 0 || held_ + cost <= budget_)); });
+        budget_.wait(hold, [&] { return stop_ || i == taken_ || held_ + cost <= budget_bytes_; });
         if (stop_) return;
         held_ += cost;
-        ++turn_;
-        room_.notify_all();
       }
       in_memory = in_memory && RunsInMemory([&] { MakeRow(&w, deflater); });
       RowResult r;
@@ -361,22 +363,22 @@ class RowCompressor {
       results_[i] = std::move(r);
       done_[i] = true;
       ready_.notify_one();
-      room_.notify_all();
+      budget_.notify_all();
     }
   }
 
   const Snapshot& s_;
   const std::size_t ahead_;
-  const std::size_t budget_;
+  const std::uint64_t budget_bytes_;
   std::mutex mutex_;
-  std::condition_variable ready_;  // a row is done
-  std::condition_variable room_;   // a row was taken or written, a turn passed, or stop
+  std::condition_variable ready_;   // a row is done
+  std::condition_variable room_;    // a row was taken, or stop
+  std::condition_variable budget_;  // bytes went back, the row taken next changed, or stop
   std::vector<RowResult> results_;
   std::vector<bool> done_;
-  std::size_t next_ = 0;   // the next row to start
-  std::size_t turn_ = 0;   // the next row to take its share of the budget
-  std::size_t taken_ = 0;  // rows taken so far
-  std::size_t held_ = 0;   // bytes the rows in flight hold
+  std::size_t next_ = 0;    // the next row to start
+  std::size_t taken_ = 0;   // rows taken so far
+  std::uint64_t held_ = 0;  // bytes the rows in flight hold
   bool stop_ = false;
   std::vector<std::thread> workers_;
 };
