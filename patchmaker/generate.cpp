@@ -218,9 +218,9 @@ RowWork OpenRow(const Row& row, const Snapshot& s) {
   return w;
 }
 
-// The file is read whole in one read and compressed in one call; it is freed
-// before its stream is copied out of the deflater, so the two are never held
-// beside the deflater's buffer at once.
+// The file is read whole in one read and compressed in one call. It is freed
+// before its stream is copied out of the deflater's buffer, so that the row
+// never holds more than the file and that buffer, its cost.
 void MakeRow(RowWork* w, Deflater& deflater) {
   if (!w->file) return;
   RowResult& r = w->result;
@@ -447,20 +447,6 @@ void GenerateInto(const GbkText& target) {
   ui.ShowMessage(written ? "成功" : "补丁文件写入失败", kGenerated);
 }
 
-// The generation without its button: the dialog, then the file.
-void Generate() {
-  host::WindowFramework& ui = host::Ui();
-  host::FileDialogRequest request;
-  request.save = true;
-  request.filter = "补丁文件（*.patch2）|*.patch2";
-  request.file_name = "New.patch2";
-  request.initial_folder = host::Sys().ProgramFolder();
-  GbkText target;
-  // A cancelled dialog chose no file: nothing is written or shown.
-  if (!ui.ShowFileDialog(kDialog, request, &target)) return;
-  if (!RunsInMemory([&] { GenerateInto(target); })) ui.ShowMessage(kOutOfMemory, kFailed);
-}
-
 std::atomic<bool> g_generating{false};
 
 // One generation from its click until its worker has ended: 按钮1 stays
@@ -498,14 +484,21 @@ void OnGenerateClicked(const host::EventArgs& /*args*/) {
   // A click that slipped through while 按钮1 is disabled changes nothing.
   if (g_generating.exchange(true)) return;
   auto run = std::make_shared<GenerationRun>();
-  host::Ui().StartWorker([run] { Generate(); });
+  host::Ui().StartWorker([run] { GeneratePatch(); });
 }
 
 void GeneratePatch() {
   host::WindowFramework& ui = host::Ui();
   ui.SetEnabled(kGenerateButton, false);
-  Generate();
-  ui.SetEnabled(kGenerateButton, true);
+  host::FileDialogRequest request;
+  request.save = true;
+  request.filter = "补丁文件（*.patch2）|*.patch2";
+  request.file_name = "New.patch2";
+  request.initial_folder = host::Sys().ProgramFolder();
+  GbkText target;
+  // A cancelled dialog chose no file: nothing is written or shown.
+  if (!ui.ShowFileDialog(kDialog, request, &target)) return;
+  if (!RunsInMemory([&] { GenerateInto(target); })) ui.ShowMessage(kOutOfMemory, kFailed);
 }
 
 }  // namespace patchmaker
