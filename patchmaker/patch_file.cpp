@@ -215,16 +215,6 @@ PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Byte
   return ReadPatchFile(file, version, key_stream, read_data_block, out, nullptr);
 }
 
-bool ReadEntryStream(host::File* file, const PatchIndexLine& line, Bytes* stream) {
-  Bytes bytes(line.compressed_size > 0 ? static_cast<std::size_t>(line.compressed_size) : 0, '\0');
-  if (!bytes.empty() && (file == nullptr || line.offset < 0 ||
-                         file->ReadAt(kDataBlockAt + static_cast<std::uint64_t>(line.offset), &bytes[0],
-                                      bytes.size()) != bytes.size()))
-    return false;
-  *stream = std::move(bytes);
-  return true;
-}
-
 PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Bytes& key_stream, bool read_data_block,
                               PatchFile* out, GbkText* index_text_out) {
   char banner[kBannerSize];
@@ -275,6 +265,16 @@ PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Byte
   *out = std::move(patch);
   if (index_text_out != nullptr) *index_text_out = std::move(index_text);
   return PatchReadStatus::kOk;
+}
+
+bool ReadEntryStream(host::File* file, const PatchIndexLine& line, Bytes* stream) {
+  Bytes bytes(line.compressed_size > 0 ? static_cast<std::size_t>(line.compressed_size) : 0, '\0');
+  if (!bytes.empty() && (file == nullptr || line.offset < 0 ||
+                         file->ReadAt(kDataBlockAt + static_cast<std::uint64_t>(line.offset), &bytes[0],
+                                      bytes.size()) != bytes.size()))
+    return false;
+  *stream = std::move(bytes);
+  return true;
 }
 
 }  // namespace patchmaker
