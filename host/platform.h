@@ -34,9 +34,11 @@ class File {
 };
 
 // A file written in place of another and put there only once complete: the
-// bytes go to a new file beside the target, which Commit renames over it.
-// Dropped without a commit, or when the commit fails, the new file is removed
-// and any file at the target stays as it was.
+// bytes go to a new file beside the target, under a name that no file had
+// (created exclusively, and not shared while it is written), which Commit
+// renames over the target. Dropped without a commit, or when the commit fails,
+// that new file is removed, and only it: any file at the target, and any other
+// file beside it, stays as it was.
 class Replacement {
  public:
   virtual ~Replacement() = default;
@@ -55,13 +57,18 @@ class Files {
   // (others may read and write it meanwhile). Null when it cannot be opened so:
   // missing, read-only, locked, a directory.
   virtual std::unique_ptr<File> OpenExisting(const GbkText& path) = 0;
+  // Opens an existing file for reading only, shared for reading and writing
+  // with others. Null when it cannot be opened so: missing, locked, a
+  // directory. Writes to it fail.
+  virtual std::unique_ptr<File> OpenForReading(const GbkText& path) = 0;
   // The whole file's bytes; false when it cannot be opened or read.
   virtual bool ReadWholeFile(const GbkText& path, std::string* bytes) = 0;
   // Creates the file, or truncates an existing one, and writes `bytes` in one
   // operation; false when not every byte was written.
   virtual bool WriteWholeFile(const GbkText& path, const std::string& bytes) = 0;
-  // Writes `bytes` to a new file beside `path`, then renames it over `path`:
-  // a failure leaves any existing file at `path` as it was.
+  // Writes `bytes` to a new file beside `path` (as StartReplacing), then
+  // renames it over `path`: a failure leaves any existing file at `path` as it
+  // was.
   // The file's bytes may come in parts, written one after the other.
   virtual bool ReplaceWholeFile(const GbkText& path, const std::vector<std::string_view>& parts) = 0;
   // The same written piece by piece, for a file too large to hold whole; null

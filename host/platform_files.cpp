@@ -27,6 +27,8 @@ namespace {
 
 // One system call moves at most this much, so counts fit every API's type.
 constexpr std::size_t kMaxChunk = std::size_t{1} << 30;
+// Names tried for a replacement's new file before giving up.
+constexpr int kTempNameAttempts = 1000;
 
 #ifdef _WIN32
 
@@ -40,6 +42,15 @@ Handle OpenHandle(const GbkText& path, DWORD access, DWORD disposition) {
 Handle OpenReadWrite(const GbkText& path) { return OpenHandle(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING); }
 Handle OpenReadOnly(const GbkText& path) { return OpenHandle(path, GENERIC_READ, OPEN_EXISTING); }
 Handle CreateTruncated(const GbkText& path) { return OpenHandle(path, GENERIC_WRITE, CREATE_ALWAYS); }
+// A file of a name nothing has yet, not shared while it is written. *taken
+// tells a name in use (a file or a folder) from any other failure.
+Handle CreateNew(const GbkText& path, bool* taken) {
+  const Handle h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = h == kNoHandle ? GetLastError() : ERROR_SUCCESS;
+  *taken = h == kNoHandle && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                              GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+  return h;
+}
 
 OVERLAPPED At(std::uint64_t offset) {
   OVERLAPPED at{};
@@ -100,6 +111,11 @@ Handle OpenReadOnly(const GbkText& path) {
 }
 Handle CreateTruncated(const GbkText& path) {
   return open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+Handle CreateNew(const GbkText& path, bool* taken) {
+  const Handle h = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  *taken = h == kNoHandle && errno == EEXIST;
+  return h;
 }
 
 long long ReadSome(Handle h, std::uint64_t offset, void* data, std::size_t size) {
@@ -179,7 +195,8 @@ class PlatformFile final : public File {
   Handle handle_;
 };
 
-// The new file is path + ".tmp".
+// The new file is one this replacement created itself, so it is the only file
+// it ever removes.
 class PlatformReplacement final : public Replacement {
  public:
   PlatformReplacement(GbkText path, GbkText temp, Handle h) : path_(std::move(path)), temp_(std::move(temp)), file_(h) {}
@@ -244,14 +261,24 @@ class PlatformFileSystem final : public Files {
     return file->Commit();
   }
 
+  // path + ".tmp", or path + ".1.tmp", ".2.tmp" and so on when a file of that
+  // name is there already (the user's own, or one left by a killed run): such
+  // a file is never opened, truncated or removed.
   std::unique_ptr<Replacement> StartReplacing(const GbkText& path) override {
-    GbkText temp = path + ".tmp";
-    const Handle h = CreateTruncated(temp);
-    if (h == kNoHandle) {
-      RemoveFile(temp);
-      return nullptr;
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+      GbkText temp = path + (attempt == 0 ? GbkText() : "." + std::to_string(attempt)) + ".tmp";
+      bool taken = false;
+      const Handle h = CreateNew(temp, &taken);
+      if (h != kNoHandle) return std::make_unique<PlatformReplacement>(path, std::move(temp), h);
+      if (!taken) return nullptr;
     }
-    return std::make_unique<PlatformReplacement>(path, std::move(temp), h);
+    return nullptr;
+  }
+
+  std::unique_ptr<File> OpenForReading(const GbkText& path) override {
+    const Handle h = OpenReadOnly(path);
+    if (h == kNoHandle) return nullptr;
+    return std::make_unique<PlatformFile>(h);
   }
 };
 

@@ -56,12 +56,15 @@ std::uint64_t LoadGeneration();
 // Writes path + "2" from an old .patch; shows only its damage message.
 void ConvertOldPatch(const GbkText& path);
 
-// zlib one-shot compression at the default level; empty input, empty output.
+// zlib one-shot compression at the default level; empty input, empty output;
+// std::bad_alloc when memory runs out.
 Bytes DeflateRawStream(const Bytes& data);
-// The worker of "生成".
+// The worker of "生成"; the click's run enables 按钮1 again when it ends.
 void GeneratePatch();
 // How many rows are compressed at once: 0 for one per core (the default), 1
 // for none beside the worker itself.
 void SetCompressionThreads(int threads);
+// How many bytes the rows in flight may hold at once: 0 for the default.
+void SetGenerationBudget(std::size_t bytes);
 
 }  // namespace patchmaker

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,7 +21,7 @@ struct LoadedEntry {
   std::int32_t offset = 0;
   std::int32_t compressed_size = 0;
   std::int32_t uncompressed_size = 0;
-  Bytes data;  // the entry's zlib stream
+  std::shared_ptr<const Bytes> data;  // the entry's zlib stream, shared with a generation's snapshot; null when empty
 };
 
 GbkText InstallDirectory();

@@ -212,6 +212,11 @@ Bytes BuildPatchFile(const std::vector<PatchEntry>& entries, const Bytes& key_st
 
 PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Bytes& key_stream, bool read_data_block,
                               PatchFile* out) {
+  return ReadPatchFile(file, version, key_stream, read_data_block, out, nullptr);
+}
+
+PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Bytes& key_stream, bool read_data_block,
+                              PatchFile* out, GbkText* index_text_out) {
   char banner[kBannerSize];
   const std::size_t got = file == nullptr ? 0 : file->ReadAt(0, banner, sizeof(banner));
   if (TextOf(banner, got) != PatchBanner(version)) return PatchReadStatus::kBadBanner;
@@ -239,7 +244,8 @@ PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Byte
   if (file->ReadAt(index_at, &stored[0], stored.size()) != stored.size()) return PatchReadStatus::kDamaged;
   stored = TextOf(stored.data(), stored.size());
 
-  const GbkText index_text = version == PatchVersion::kV02 ? DecryptPatchIndex(stored, key_stream) : stored;
+  GbkText index_text = version == PatchVersion::kV02 ? DecryptPatchIndex(stored, key_stream) : std::move(stored);
+  stored = GbkText();
   std::vector<std::string_view> lines;
   SplitGbkViews(index_text, kLineSeparator, &lines);
   if (lines.size() < static_cast<std::size_t>(patch.entry_count)) return PatchReadStatus::kDamaged;
@@ -257,7 +263,18 @@ PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Byte
     patch.lines.push_back(std::move(line));
   }
   *out = std::move(patch);
+  if (index_text_out != nullptr) *index_text_out = std::move(index_text);
   return PatchReadStatus::kOk;
+}
+
+bool ReadEntryStream(host::File* file, const PatchIndexLine& line, Bytes* stream) {
+  Bytes bytes(line.compressed_size > 0 ? static_cast<std::size_t>(line.compressed_size) : 0, '\0');
+  if (!bytes.empty() && (file == nullptr || line.offset < 0 ||
+                         file->ReadAt(kDataBlockAt + static_cast<std::uint64_t>(line.offset), &bytes[0],
+                                      bytes.size()) != bytes.size()))
+    return false;
+  *stream = std::move(bytes);
+  return true;
 }
 
 }  // namespace patchmaker

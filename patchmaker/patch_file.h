@@ -13,6 +13,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -118,5 +120,28 @@ struct PatchFile {
 // data block. `out` is filled only on kOk.
 PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Bytes& key_stream, bool read_data_block,
                               PatchFile* out);
+// The same; on kOk also the index text the lines were split from, as a
+// conversion carries it over unchanged (V0.1: as stored; V0.2: decrypted).
+PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Bytes& key_stream, bool read_data_block,
+                              PatchFile* out, GbkText* index_text);
+
+// Reads an index line's stream from its patch with one positioned read into
+// *stream; false when the file holds fewer bytes there than the line says.
+bool ReadEntryStream(host::File* file, const PatchIndexLine& line, Bytes* stream);
+
+// Runs `work`; false when it ran out of memory: std::bad_alloc, or
+// std::length_error for a byte string longer than the process can hold (about
+// 1 GiB in a 32-bit one). Any other exception passes on.
+template <class Work>
+bool RunsInMemory(Work&& work) {
+  try {
+    work();
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+}
 
 }  // namespace patchmaker

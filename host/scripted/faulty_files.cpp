@@ -42,11 +42,14 @@ class FaultyReplacement final : public Replacement {
   std::unique_ptr<Replacement> inner_;
 };
 
-std::unique_ptr<File> FaultyFiles::OpenExisting(const GbkText& path) {
-  std::unique_ptr<File> file = inner_.OpenExisting(path);
+std::unique_ptr<File> FaultyFiles::Wrap(std::unique_ptr<File> file) {
   if (!file) return nullptr;
   return std::make_unique<FaultyFile>(*this, std::move(file));
 }
+
+std::unique_ptr<File> FaultyFiles::OpenExisting(const GbkText& path) { return Wrap(inner_.OpenExisting(path)); }
+
+std::unique_ptr<File> FaultyFiles::OpenForReading(const GbkText& path) { return Wrap(inner_.OpenForReading(path)); }
 
 bool FaultyFiles::ReadWholeFile(const GbkText& path, std::string* bytes) {
   if (NextReadIsShort()) return false;

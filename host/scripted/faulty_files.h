@@ -36,16 +36,20 @@ class FaultyFiles : public Files {
   int flushes() const { return flushes_; }
 
   std::unique_ptr<File> OpenExisting(const GbkText& path) override;
+  std::unique_ptr<File> OpenForReading(const GbkText& path) override;
   bool ReadWholeFile(const GbkText& path, std::string* bytes) override;
   bool WriteWholeFile(const GbkText& path, const std::string& bytes) override;
   using Files::ReplaceWholeFile;
   bool ReplaceWholeFile(const GbkText& path, const std::vector<std::string_view>& parts) override;
-  // Each write to the new file counts as one, the commit as a flush.
+  // Each write to the new file counts as one, the commit as a flush. The new
+  // file is the inner layer's, named and removed by it.
   std::unique_ptr<Replacement> StartReplacing(const GbkText& path) override;
 
  private:
   friend class FaultyFile;
   friend class FaultyReplacement;
+  // An inner layer's file whose operations count here; null stays null.
+  std::unique_ptr<File> Wrap(std::unique_ptr<File> file);
   // Each answers whether this operation is the one to break.
   bool NextWriteFails() { return ++writes_ == fail_write_; }
   void AfterWrite() const {

@@ -456,6 +456,7 @@ void ScriptedHost::StartWorker(std::function<void()> work) {
     work();
     return;
   }
+  if (worker_mode_ == WorkerMode::Refused) return;  // dropped unrun, as when no thread can be started
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   deferred_.push_back(std::move(work));
 }

@@ -67,7 +67,8 @@ class ScriptedHost final : public Backend, public WindowFramework, public System
   // Workers run inline by default, so a test sees their messages in order.
   // Deferred: they wait until RunDeferredWorkers (on this thread) or
   // StartDeferredWorkers (each on a real thread; JoinWorkers waits).
-  enum class WorkerMode { Inline, Deferred };
+  // Refused: no thread can be started, and the work is dropped unrun.
+  enum class WorkerMode { Inline, Deferred, Refused };
   void SetWorkerMode(WorkerMode mode) { worker_mode_ = mode; }
   std::size_t RunDeferredWorkers();
   void StartDeferredWorkers();

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <set>
+#include <string>
 
 #include "host/scripted/faulty_files.h"
 #include "tests/support/hex.h"
@@ -143,12 +145,10 @@ TEST_F(PlatformFilesTest, ReplaceKeepsTheOldFileWhenTheNewOneCannotBeWritten) {
   EXPECT_EQ(back, "new patch");
   EXPECT_FALSE(files_.ReadWholeFile(Path("p.patch2.tmp"), &back)) << "no temporary file left behind";
 
-  // The temporary file cannot be created (a folder of that name is in the way).
-  std::filesystem::create_directories(dir_ / "p.patch2.tmp");
-  EXPECT_FALSE(files_.ReplaceWholeFile(Path("p.patch2"), std::string("broken")));
+  // The new file cannot be created (its folder is missing).
+  EXPECT_FALSE(files_.ReplaceWholeFile(Path("no folder\\x.patch2"), std::string("x")));
   ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
   EXPECT_EQ(back, "new patch");
-  EXPECT_FALSE(files_.ReplaceWholeFile(Path("no folder\\x.patch2"), std::string("x")));
 }
 
 }  // namespace
@@ -206,6 +206,138 @@ TEST_F(PlatformFilesTest, FaultyFilesBreakAReplacementsWritesAndCommit) {
   ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
   EXPECT_EQ(back, "old patch");
   EXPECT_FALSE(files_.ReadWholeFile(Path("p.patch2.tmp"), &back));
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The new file of a replacement ------------------------------------------
+
+class ReplacementNameTest : public PlatformFilesTest {
+ protected:
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) names.insert(entry.path().filename().string());
+    return names;
+  }
+  // The one name in the folder now that is not among `before`.
+  std::string NewName(const std::set<std::string>& before) const {
+    std::string found;
+    for (const std::string& name : Names())
+      if (before.count(name) == 0) {
+        EXPECT_TRUE(found.empty()) << "one new file only, found " << found << " and " << name;
+        found = name;
+      }
+    return found;
+  }
+};
+
+TEST_F(ReplacementNameTest, FilesBesideTheTargetAreNeverTouched) {
+  // A user's own files that the new file's name could take, and a folder.
+  ASSERT_TRUE(files_.WriteWholeFile(Path("p.patch2"), "old patch"));
+  ASSERT_TRUE(files_.WriteWholeFile(Path("p.patch2.tmp"), "the user's own"));
+  ASSERT_TRUE(files_.WriteWholeFile(Path("p.patch2.1.tmp"), "left by a killed run"));
+  std::filesystem::create_directories(dir_ / "p.patch2.2.tmp");
+  const std::set<std::string> before = Names();
+  const auto untouched = [&] {
+    std::string back;
+    EXPECT_TRUE(files_.ReadWholeFile(Path("p.patch2.tmp"), &back));
+    EXPECT_EQ(back, "the user's own");
+    EXPECT_TRUE(files_.ReadWholeFile(Path("p.patch2.1.tmp"), &back));
+    EXPECT_EQ(back, "left by a killed run");
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "p.patch2.2.tmp"));
+  };
+  struct Case {
+    const char* what;
+    bool commit;
+    int failing_flush;  // of a FaultyFiles layer over the platform's, 0 for none
+    const char* target_after;
+  };
+  const Case cases[] = {
+      {"dropped without a commit", false, 0, "old patch"},
+      {"its commit fails", true, 1, "old patch"},
+      {"committed", true, 0, "new patch"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host::FaultyFiles layer(files_);
+    layer.FailFlush(c.failing_flush);
+    {
+      std::unique_ptr<host::Replacement> r = layer.StartReplacing(Path("p.patch2"));
+      ASSERT_NE(r, nullptr);
+      ASSERT_TRUE(r->WriteAt(0, "new patch", 9));
+      EXPECT_NE(NewName(before), "") << "the new file is beside the target";
+      untouched();
+      if (c.commit) {
+        EXPECT_EQ(r->Commit(), c.failing_flush == 0);
+      }
+    }
+    EXPECT_EQ(Names(), before) << "only the replacement's own file went away";
+    untouched();
+    std::string back;
+    ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
+    EXPECT_EQ(back, c.target_after);
+  }
+  ASSERT_TRUE(files_.ReplaceWholeFile(Path("p.patch2"), std::string("whole")));
+  EXPECT_EQ(Names(), before);
+  untouched();
+}
+
+TEST_F(ReplacementNameTest, TwoReplacementsAtOnceEachHaveTheirOwnFile) {
+  ASSERT_TRUE(files_.WriteWholeFile(Path("p.patch2"), "old patch"));
+  std::unique_ptr<host::Replacement> first = files_.StartReplacing(Path("p.patch2"));
+  std::unique_ptr<host::Replacement> second = files_.StartReplacing(Path("p.patch2"));
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(Names().size(), 3u) << "the target and two new files";
+  ASSERT_TRUE(first->WriteAt(0, "first", 5));
+  ASSERT_TRUE(second->WriteAt(0, "second one", 10));
+  EXPECT_TRUE(first->Commit());
+  std::string back;
+  ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
+  EXPECT_EQ(back, "first");
+  EXPECT_TRUE(second->Commit());
+  ASSERT_TRUE(files_.ReadWholeFile(Path("p.patch2"), &back));
+  EXPECT_EQ(back, "second one");
+  EXPECT_EQ(Names(), (std::set<std::string>{"p.patch2"}));
+}
+
+#ifdef _WIN32
+TEST_F(ReplacementNameTest, TheNewFileIsNotSharedWhileItIsWritten) {
+  const std::set<std::string> before = Names();
+  std::unique_ptr<host::Replacement> r = files_.StartReplacing(Path("p.patch2"));
+  ASSERT_NE(r, nullptr);
+  const std::string temp = NewName(before);
+  ASSERT_NE(temp, "");
+  EXPECT_EQ(files_.OpenExisting(Path(temp)), nullptr);
+  EXPECT_EQ(files_.OpenForReading(Path(temp)), nullptr);
+  ASSERT_TRUE(r->WriteAt(0, "x", 1));
+  EXPECT_TRUE(r->Commit());
+}
+#endif
+
+TEST_F(PlatformFilesTest, OpenForReadingReadsButNeverWrites) {
+  EXPECT_EQ(files_.OpenForReading(Path("missing")), nullptr);
+  EXPECT_EQ(files_.OpenForReading(dir_.string()), nullptr) << "a directory is no file";
+  ASSERT_TRUE(files_.WriteWholeFile(Path("f"), "0123456789"));
+  std::unique_ptr<host::File> reader = files_.OpenForReading(Path("f"));
+  ASSERT_NE(reader, nullptr);
+  std::unique_ptr<host::File> writer = files_.OpenExisting(Path("f"));
+  ASSERT_NE(writer, nullptr) << "shared for writing too";
+  std::uint64_t length = 0;
+  ASSERT_TRUE(reader->Length(&length));
+  EXPECT_EQ(length, 10u);
+  char buf[4] = {};
+  EXPECT_EQ(reader->ReadAt(8, buf, 4), 2u);
+  EXPECT_EQ(std::string(buf, 2), "89");
+  EXPECT_FALSE(reader->WriteAt(0, "x", 1));
+  host::FaultyFiles faulty(files_);
+  faulty.ShortRead(1);
+  std::unique_ptr<host::File> counted = faulty.OpenForReading(Path("f"));
+  ASSERT_NE(counted, nullptr);
+  EXPECT_EQ(counted->ReadAt(0, buf, 4), 2u) << "its reads count as the layer's";
+  EXPECT_EQ(faulty.OpenForReading(Path("missing")), nullptr);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <algorithm>
 #include <fstream>
+#include <random>
+#include <set>
 
 #include "host/binding.h"
 #include "host/scripted/scripted_host.h"
@@ -15,6 +17,7 @@
 #include "patchmaker/main_window.h"
 #include "patchmaker/program.h"
 #include "tests/patchmaker/fixtures.h"
+#include "tests/support/allocation_limit.h"
 #include "tests/support/hex.h"
 
 namespace {
@@ -594,6 +597,332 @@ TEST(Deflate, EmptyInputGivesEmptyOutput) {
   EXPECT_TRUE(patchmaker::DeflateRawStream("").empty());
   const Bytes s = patchmaker::DeflateRawStream("hello hello hello");
   EXPECT_EQ(patchmaker::InflateRawStream(s, 17), "hello hello hello");
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Memory, the generate button, names and the deflate stream ---------------
+
+using testing_support::AllocationLimit;
+
+// The files of a folder, to see that nothing was left in it.
+std::set<GbkText> FilesIn(const GbkText& folder) {
+  std::set<GbkText> names;
+  for (const auto& entry : std::filesystem::directory_iterator(host::NativePath(folder)))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+// A stream fixture of `size` bytes that no two entries share.
+Bytes Stream(char tag, std::size_t size) { return fixtures::StreamBytes(tag, size); }
+
+constexpr std::size_t kBigStream = 24 * 1024;
+// Larger than any one stream, smaller than the data blocks below.
+constexpr std::size_t kLimit = 32 * 1024;
+
+class CommandsInLittleMemory : public Commands {
+ protected:
+  // Four streams of 24 KiB: a 96 KiB data block.
+  std::vector<PatchEntry> BigEntries() const {
+    std::vector<PatchEntry> entries;
+    for (char tag : {'p', 'q', 'r', 's'}) entries.push_back({GbkText("big\\") + tag, Stream(tag, kBigStream), 1});
+    return entries;
+  }
+  void AddRow(ScriptedHost& host, const GbkText& name, const GbkText& replacement) {
+    const int row = host.AppendRow(patchmaker::kList, name);
+    host.SetItemText(patchmaker::kList, row, 1, replacement);
+  }
+  std::vector<GbkText> Column(ScriptedHost& host, int column) {
+    std::vector<GbkText> texts;
+    for (int i = 0; i < host.RowCount(patchmaker::kList); ++i) texts.push_back(host.ItemText(patchmaker::kList, i, column));
+    return texts;
+  }
+};
+
+TEST_F(CommandsInLittleMemory, LoadingReadsEachStreamAloneNeverTheDataBlock) {
+  ScriptedHost host(program_.path());
+  const Bytes bytes = fixtures::MakePatch(BigEntries());
+  const GbkText big = File("big.patch2", bytes);
+  const GbkText again = program_.File("again.patch2");
+  host.AnswerFileDialog(again);
+  Run(host, [&] {
+    {
+      AllocationLimit limit(kLimit);
+      host.Drop(big);
+      EXPECT_EQ(AllocationLimit::Refused(), 0u);
+    }
+    EXPECT_EQ(Column(host, 1), (std::vector<GbkText>{"内部ID1", "内部ID2", "内部ID3", "内部ID4"}));
+    host.Click(patchmaker::kGenerateButton);
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"信息：", "补丁载入完成"}, {"补丁生成", "成功"}}));
+  EXPECT_TRUE(Read(again) == bytes) << "every entry's stream was read whole into its entry";
+}
+
+TEST_F(CommandsInLittleMemory, ConversionReadsTheOldFileOnceAndHoldsItsBlockOnce) {
+  ScriptedHost host(program_.path());
+  Bytes block;
+  GbkText index;
+  for (const PatchEntry& e : BigEntries()) {
+    index += e.name + "|" + std::to_string(block.size()) + "|" + std::to_string(e.stream.size()) + "|1\r\n";
+    block += e.stream;
+  }
+  const GbkText old = File("big.patch", fixtures::MakeRawPatch(patchmaker::PatchVersion::kV01, 4, block, index,
+                                                               static_cast<std::int32_t>(block.size())));
+  host.AnswerQuestion(true);
+  Run(host, [&] {
+    AllocationLimit limit(block.size() + 64);  // the block and what is small beside it
+    host.Drop(old);
+    EXPECT_EQ(AllocationLimit::Refused(), 0u);
+  });
+  EXPECT_TRUE(host.messages().empty());
+  EXPECT_TRUE(Read(old + "2") == fixtures::MakePatch(BigEntries()));
+}
+
+TEST_F(CommandsInLittleMemory, RunningOutOfMemoryIsSaidAndLeavesEverythingAsItWas) {
+  // Loads on the window thread: the table and the list keep matching.
+  {
+    ScriptedHost host(program_.path());
+    const GbkText small = File("small.patch2", fixtures::MakePatch({{"x1", "s1", 1}, {"x2", "s2", 2}}));
+    const GbkText big = File("big.patch2", fixtures::MakePatch(BigEntries()));
+    const GbkText out = program_.File("out.patch2");
+    host.AnswerFileDialog(out);
+    Run(host, [&] {
+      host.Drop(small);
+      {
+        AllocationLimit limit(kBigStream / 2);
+        host.Drop(big);  // appended: rows and entries as before
+        host.SetChecked(patchmaker::kClearCheck, true);
+        host.Drop(small);  // loaded afresh: fits
+        host.Drop(big);    // loaded afresh: the list and the table emptied
+        host.SetChecked(patchmaker::kClearCheck, false);
+      }
+      EXPECT_EQ(host.RowCount(patchmaker::kList), 0);
+      host.Drop(small);
+      EXPECT_EQ(Column(host, 1), (std::vector<GbkText>{"内部ID1", "内部ID2"})) << "the table was emptied with the list";
+      host.Click(patchmaker::kGenerateButton);
+    });
+    const GbkText no_memory = "内存不足，补丁未载入";
+    EXPECT_EQ(host.messages(), (Messages{{"信息：", "补丁载入完成"},
+                                         {"提示", no_memory},
+                                         {"信息：", "补丁载入完成"},
+                                         {"提示", no_memory},
+                                         {"信息：", "补丁载入完成"},
+                                         {"补丁生成", "成功"}}));
+    EXPECT_EQ(Read(out), Read(small));
+  }
+  // A conversion on the window thread.
+  {
+    ScriptedHost host(program_.path());
+    const Bytes block = Stream('o', 2 * kBigStream);
+    const GbkText old = File("old.patch", fixtures::MakeRawPatch(patchmaker::PatchVersion::kV01, 1, block,
+                                                                 "o|0|" + std::to_string(block.size()) + "|1\r\n",
+                                                                 static_cast<std::int32_t>(block.size())));
+    const std::set<GbkText> before = FilesIn(program_.path());
+    host.AnswerQuestion(true);
+    Run(host, [&] {
+      AllocationLimit limit(kBigStream);
+      host.Drop(old);
+    });
+    EXPECT_EQ(host.messages(), (Messages{{"提示", "内存不足，旧补丁未转换"}}));
+    EXPECT_EQ(FilesIn(program_.path()), before) << "no .patch2 and no temporary file";
+  }
+  // Generations: the rows made on the worker itself, or on the compressor
+  // threads beside it.
+  const GbkText big_file = File("big.bin", Stream('f', 2 * kBigStream));
+  const GbkText small_file = File("small.bin", "small");
+  for (const int threads : {1, 0}) {
+    SCOPED_TRACE(threads == 1 ? "one thread" : "one per core");
+    ScriptedHost host(program_.path());
+    const GbkText target = File("target.patch2", "an older patch");
+    const std::set<GbkText> before = FilesIn(program_.path());
+    host.AnswerFileDialog(target);
+    host.AnswerFileDialog(target);
+    patchmaker::SetCompressionThreads(threads);
+    Run(host, [&] {
+      AddRow(host, "a", small_file);
+      AddRow(host, "b", big_file);
+      AddRow(host, "c", small_file);
+      {
+        AllocationLimit limit(kBigStream);
+        host.Click(patchmaker::kGenerateButton);
+      }
+      EXPECT_TRUE(host.IsEnabled(patchmaker::kGenerateButton));
+      EXPECT_EQ(patchmaker::RunningWorkers().load(), 0);
+      host.Click(patchmaker::kGenerateButton);  // and again with memory to spare
+    });
+    patchmaker::SetCompressionThreads(0);
+    EXPECT_EQ(host.messages(), (Messages{{"生成失败", "内存不足，补丁未生成"}, {"补丁生成", "成功"}}));
+    EXPECT_EQ(FilesIn(program_.path()), before) << "no temporary file";
+    EXPECT_EQ(Read(target).at(112), '\x03') << "the second one wrote its three rows";
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();
+  }
+}
+
+TEST_F(CommandsInLittleMemory, RowsWithinTheBudgetGiveTheSameFileAsOneThread) {
+  // A budget smaller than most rows: each of those is made alone, the small
+  // ones beside each other, and the file is the one of one thread.
+  std::vector<std::pair<GbkText, GbkText>> rows;
+  const std::size_t sizes[] = {9000, 100, 0, 30000, 700, 700, 20000, 1, 5000, 64000, 3};
+  for (std::size_t i = 0; i < std::size(sizes); ++i) {
+    const GbkText name = "f" + std::to_string(i);
+    rows.push_back({name, File(name + ".bin", Stream(static_cast<char>('a' + i), sizes[i]))});
+  }
+  const GbkText loaded = File("l.patch2", fixtures::MakePatch({{"x1", Stream('x', 6000), 6000}, {"x2", "", 0}}));
+  const auto generate = [&](int threads, std::size_t budget, const GbkText& out) {
+    ScriptedHost host(program_.path());
+    host.AnswerFileDialog(out);
+    patchmaker::SetCompressionThreads(threads);
+    patchmaker::SetGenerationBudget(budget);
+    Run(host, [&] {
+      host.Drop(loaded);
+      for (const auto& [name, path] : rows) AddRow(host, name, path);
+      host.Click(patchmaker::kGenerateButton);
+    });
+    patchmaker::SetCompressionThreads(0);
+    patchmaker::SetGenerationBudget(0);
+    EXPECT_EQ(host.messages().back(), (std::pair<GbkText, GbkText>{"补丁生成", "成功"}));
+    EXPECT_EQ(host.positions(patchmaker::kGenerateProgress).size(), rows.size() + 2);
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();
+    return Read(out);
+  };
+  const Bytes one = generate(1, 0, program_.File("one.patch2"));
+  for (const std::size_t budget : {std::size_t{1}, std::size_t{4096}, std::size_t{40000}, std::size_t{0}}) {
+    SCOPED_TRACE(budget);
+    EXPECT_TRUE(generate(4, budget, program_.File("four.patch2")) == one);
+  }
+}
+
+TEST_F(Commands, TheGenerateButtonIsDisabledByItsClickUntilTheWorkerEnds) {
+  ScriptedHost host(program_.path());
+  const GbkText f = File("f.bin", "content");
+  const GbkText out = program_.File("out.patch2");
+  host.AnswerFileDialog(out);
+  host.AnswerFileDialog(out);
+  host.SetWorkerMode(ScriptedHost::WorkerMode::Deferred);
+  Run(host, [&] {
+    const int row = host.AppendRow(patchmaker::kList, "a");
+    host.SetItemText(patchmaker::kList, row, 1, f);
+    host.Click(patchmaker::kGenerateButton);  // started, not yet running
+    EXPECT_FALSE(host.IsEnabled(patchmaker::kGenerateButton));
+    EXPECT_EQ(patchmaker::RunningWorkers().load(), 1);
+    host.Click(patchmaker::kGenerateButton);  // a second click of a double click
+    EXPECT_EQ(host.RunDeferredWorkers(), 1u) << "one generation only";
+    EXPECT_TRUE(host.IsEnabled(patchmaker::kGenerateButton));
+    EXPECT_EQ(patchmaker::RunningWorkers().load(), 0);
+
+    // No thread could be started: the button comes back, and the next click
+    // generates.
+    host.SetWorkerMode(ScriptedHost::WorkerMode::Refused);
+    host.Click(patchmaker::kGenerateButton);
+    EXPECT_TRUE(host.IsEnabled(patchmaker::kGenerateButton));
+    EXPECT_EQ(patchmaker::RunningWorkers().load(), 0);
+    host.SetWorkerMode(ScriptedHost::WorkerMode::Inline);
+    host.Click(patchmaker::kGenerateButton);
+    EXPECT_TRUE(host.UserCloses(patchmaker::kMainWindow));
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"补丁生成", "成功"}, {"补丁生成", "成功"}}));
+  EXPECT_EQ(host.PendingAnswers(), 0u);
+}
+
+TEST_F(Commands, NamesAreCheckedByGbkCharacters) {
+  struct Case {
+    const char* what;
+    GbkText name;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"trail byte 0x7C of 東", "图\\東.dds", false},
+      {"trail byte 0x7C of a lone pair", "\x81|x", false},
+      {"a bar of its own after a character", "東|x", true},
+      {"a line feed of its own", "a\nb", true},
+      {"a lead byte at the end, which would take the bar after it", "a\x81", true},
+  };
+  const GbkText good = File("good.bin", "content");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedHost host(program_.path());
+    const GbkText out = program_.File("names.patch2");
+    std::filesystem::remove(NativeFolder(out));
+    host.AnswerFileDialog(out);
+    Run(host, [&] {
+      const int row = host.AppendRow(patchmaker::kList, c.name);
+      host.SetItemText(patchmaker::kList, row, 1, good);
+      host.Click(patchmaker::kGenerateButton);
+    });
+    if (c.refused) {
+      EXPECT_EQ(host.messages(), (Messages{{"生成失败", "第 1 行-文件名不能包含|或换行"}}));
+      EXPECT_FALSE(std::filesystem::exists(NativeFolder(out)));
+    } else {
+      EXPECT_EQ(host.messages(), (Messages{{"补丁生成", "成功"}}));
+      patchmaker::PatchFile patch;
+      auto file = host::PlatformFiles().OpenExisting(out);
+      ASSERT_EQ(patchmaker::ReadPatchFile(file.get(), patchmaker::PatchVersion::kV02,
+                                          patchmaker::DefaultPatchKeyStream(), false, &patch),
+                patchmaker::PatchReadStatus::kOk);
+      EXPECT_EQ(testing_support::ToHex(patch.lines.at(0).name), testing_support::ToHex(c.name)) << "reads back whole";
+    }
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();
+  }
+}
+
+TEST_F(Commands, ALoadedPatchWithATrailByteBarGeneratesAgainByteForByte) {
+  ScriptedHost host(program_.path());
+  ASSERT_EQ(testing_support::ToHex(GbkText("東")), "967c");
+  const Bytes bytes = fixtures::MakePatch({{"图\\東.dds", Stream('t', 40), 99}, {"b", Stream('u', 7), 7}});
+  const GbkText loaded = File("east.patch2", bytes);
+  const GbkText again = program_.File("again.patch2");
+  host.AnswerFileDialog(again);
+  Run(host, [&] {
+    host.Drop(loaded);
+    host.Click(patchmaker::kGenerateButton);
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"信息：", "补丁载入完成"}, {"补丁生成", "成功"}}));
+  EXPECT_EQ(testing_support::ToHex(Read(again)), testing_support::ToHex(bytes));
+}
+
+// Text that matches itself often at every distance, so that each level's
+// search limits give a stream of their own.
+Bytes Wordy(std::size_t size, std::uint32_t seed) {
+  static const char* const kWords[] = {"patch", "archive", "index", "stream", "Qelmar", "data", "map", "file",
+                                       ".dds", "\\", " ", "\r\n", "0", "17", "entry"};
+  std::mt19937 rng(seed);
+  Bytes out;
+  while (out.size() < size) out += kWords[rng() % std::size(kWords)];
+  out.resize(size);
+  return out;
+}
+
+TEST(Deflate, TheStreamIsZlibsOneShotCompressAtTheDefaultLevel) {
+  std::mt19937 rng(5);
+  Bytes random(10000, '\0');
+  for (char& c : random) c = static_cast<char>(rng());
+  const struct {
+    const char* what;
+    Bytes data;
+  } cases[] = {
+      {"one byte", "a"},
+      {"a short text", "hello hello hello, patch hello"},
+      {"4 KiB of words", Wordy(4096, 1)},
+      {"64 KiB of words", Wordy(64 * 1024, 2)},
+      {"300 KiB of words, past the window and a block", Wordy(300 * 1024, 3)},
+      {"random bytes", random},
+  };
+  for (const auto& c : cases) {
+    Bytes expected(compressBound(static_cast<uLong>(c.data.size())), '\0');
+    uLongf size = static_cast<uLongf>(expected.size());
+    ASSERT_EQ(compress(reinterpret_cast<Bytef*>(&expected[0]), &size, reinterpret_cast<const Bytef*>(c.data.data()),
+                       static_cast<uLong>(c.data.size())),
+              Z_OK);
+    expected.resize(size);
+    const Bytes ours = patchmaker::DeflateRawStream(c.data);
+    EXPECT_EQ(ours.size(), expected.size()) << c.what;
+    EXPECT_TRUE(ours == expected) << c.what;
+  }
 }
 
 }  // namespace

@@ -257,4 +257,38 @@ TEST_F(PatchReadTest, FieldsReadAsNumbersAndNamesStayWhole) {
   EXPECT_EQ(read.lines[1].uncompressed_size, 3);
 }
 
+TEST_F(PatchReadTest, TheIndexTextAsReadAndEachStreamOnItsOwn) {
+  using V = PatchVersion;
+  const GbkText index = "a|0|2|9\r\n图\\東|2|3|7\r\nmore than n\r\n";
+  struct Case {
+    const char* what;
+    V version;
+    Bytes file;
+  } cases[] = {
+      {"old format: as stored, up to a 0x1A byte", V::kV01, fixtures::MakeRawPatch(V::kV01, 2, "abcde", index + "\x1a tail", 5)},
+      {"current format: decrypted", V::kV02, fixtures::MakeRawPatch(V::kV02, 2, "abcde", index, 5)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const GbkText path = dir_.File("p");
+    fixtures::WriteFile(path, c.file);
+    std::unique_ptr<host::File> file = host::PlatformFiles().OpenExisting(path);
+    patchmaker::PatchFile read;
+    GbkText text = "stale";
+    ASSERT_EQ(patchmaker::ReadPatchFile(file.get(), c.version, patchmaker::DefaultPatchKeyStream(), false, &read, &text),
+              PatchReadStatus::kOk);
+    EXPECT_EQ(ToHex(text), ToHex(index));
+    EXPECT_TRUE(read.data_block.empty()) << "the block is left unread";
+    Bytes stream;
+    ASSERT_TRUE(patchmaker::ReadEntryStream(file.get(), read.lines[1], &stream));
+    EXPECT_EQ(stream, "cde");
+    ASSERT_TRUE(patchmaker::ReadEntryStream(file.get(), {"empty", 5, 0, 0}, &stream));
+    EXPECT_EQ(stream, "");
+    stream = "kept";
+    EXPECT_FALSE(patchmaker::ReadEntryStream(file.get(), {"past the end", 0, 1 << 20, 1}, &stream));
+    EXPECT_FALSE(patchmaker::ReadEntryStream(nullptr, read.lines[0], &stream));
+    EXPECT_EQ(stream, "kept") << "nothing taken from a short read";
+  }
+}
+
 }  // namespace
