@@ -168,17 +168,22 @@ void Run(host::Files& files, const InstallRequest& request, Attempt* attempt) {
     return damaged();
   const auto entries = static_cast<std::size_t>(entry_count);
 
-  // The index is read once, piece by piece; all of it must be there.
+  // The index is read once, piece by piece; all of it must be there. Only
+  // streams in the way of new entries make the planner ask for it again.
   InstallPlanner planner(patch, request.add_missing_names, static_cast<std::int64_t>(archive_length), entries);
-  {
-    Bytes piece(std::min(entries, kPieceEntries) * kArchiveEntrySize, '\0');
+  Bytes piece(std::min(entries, kPieceEntries) * kArchiveEntrySize, '\0');
+  const auto scan = [&](void (InstallPlanner::*visit)(std::size_t, const char*)) {
     for (std::size_t first = 0; first < entries; first += kPieceEntries) {
       const std::size_t count = std::min(kPieceEntries, entries - first);
       const std::size_t size = count * kArchiveEntrySize;
-      if (archive->ReadAt(kArchiveIndexAt + first * kArchiveEntrySize, &piece[0], size) != size) return damaged();
-      for (std::size_t i = 0; i < count; ++i) planner.Visit(first + i, piece.data() + i * kArchiveEntrySize);
+      if (archive->ReadAt(kArchiveIndexAt + first * kArchiveEntrySize, &piece[0], size) != size) return false;
+      for (std::size_t i = 0; i < count; ++i) (planner.*visit)(first + i, piece.data() + i * kArchiveEntrySize);
     }
-  }
+    return true;
+  };
+  if (!scan(&InstallPlanner::Visit)) return damaged();
+  if (planner.NeedsSecondPass() && !scan(&InstallPlanner::Revisit)) return damaged();
+  piece = Bytes();
   InstallPlan plan;
   switch (planner.Finish(&plan)) {
     case PlanStatus::kArchiveDamaged:

@@ -153,7 +153,69 @@ struct InstallPlanner::State {
   std::vector<Segment> segments;
   Bytes pending;
   bool open = false;
+
+  void Decide();
+  bool decided = false;
+  PlanStatus status = PlanStatus::kOk;
+  InstallPlan out;
+  std::int64_t moved_length = 0;
+  std::vector<std::pair<std::size_t, std::int64_t>> relocations;  // entry, new offset
+  bool revisited = false;
+  std::vector<bool> rewritten;
 };
+
+// What goes where: the names added, the room for them, the data block's place
+// and the streams that move out of the room.
+void InstallPlanner::State::Decide() {
+  decided = true;
+  const std::size_t n = patch.lines.size();
+  const std::int64_t a = archive_length;
+  out.archive_length = a;
+  out.matches = std::move(matches);
+  const std::size_t found = out.matches.size();
+
+  // What stays pending after removing, per match, the first equal name: the
+  // last occurrences of each name, in index order.
+  if (add_missing && found < n) {
+    std::vector<std::size_t> seen(n, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = first_line.Find(patch.lines[i].name);
+      if (++seen[k] > taken_from_pending[k]) out.added.push_back(k);
+    }
+    for (const std::size_t k : out.added)
+      if (patch.lines[k].name.size() > kNameFieldSize) {
+        status = PlanStatus::kNameTooLong;
+        return;
+      }
+  }
+
+  // New entries go right after the index. Streams lying there move to the end
+  // first, and the data block never starts inside that space.
+  const std::int64_t room_end = room_begin + static_cast<std::int64_t>(kArchiveEntrySize * out.added.size());
+  out.data_at = out.added.empty() ? a : std::max(a, room_end);
+  const std::int64_t data_length = patch.data_length;
+  if (!out.added.empty()) {
+    std::map<std::pair<std::int32_t, std::int32_t>, std::int64_t> copies;  // shared streams move once
+    for (const Candidate& c : candidates) {
+      if (c.offset >= room_end) continue;
+      if (c.offset < 0 || std::int64_t{c.offset} + c.size > a) {
+        status = PlanStatus::kArchiveDamaged;
+        return;
+      }
+      auto copy = copies.find({c.offset, c.size});
+      if (copy == copies.end()) {
+        const std::int64_t to = out.data_at + data_length + moved_length;
+        out.moved.push_back({c.offset, c.size, to});
+        moved_length += c.size;
+        copy = copies.emplace(std::make_pair(c.offset, c.size), to).first;
+      }
+      relocations.emplace_back(c.entry, copy->second);
+      out.moved_entries.push_back(c.entry);
+    }
+  }
+  candidates = std::vector<Candidate>();
+  if (out.data_at + data_length + moved_length > kMaxOffset) status = PlanStatus::kArchiveDamaged;
+}
 
 InstallPlanner::InstallPlanner(const PatchFile& patch, bool add_missing_names, std::int64_t archive_length,
                                std::size_t entries)
@@ -175,59 +237,47 @@ void InstallPlanner::Visit(std::size_t j, const char* e) {
   }
   const std::int32_t offset = Int32At(e + kDataOffsetInEntry);
   const std::int32_t size = Int32At(e + kDataOffsetInEntry + 4);
-  if (size > 0 && offset < s.room_limit && std::int64_t{offset} + size > s.room_begin) {
+  if (size > 0 && offset < s.room_limit && std::int64_t{offset} + size > s.room_begin)
     s.candidates.push_back({j, offset, size});
-    s.Keep(j, e);
-    return;
-  }
   s.Pass(j, e);
+}
+
+bool InstallPlanner::NeedsSecondPass() {
+  State& s = *state_;
+  if (!s.decided) s.Decide();
+  return !s.relocations.empty();
+}
+
+void InstallPlanner::Revisit(std::size_t j, const char* e) {
+  State& s = *state_;
+  if (!s.revisited) {
+    // The spans are taken again, the moved entries with the matched ones.
+    s.revisited = true;
+    s.segments.clear();
+    s.pending.clear();
+    s.open = false;
+    s.rewritten.assign(s.entries, false);
+    for (const InstallMatch& m : s.out.matches) s.rewritten[m.entry] = true;
+    for (const auto& r : s.relocations) s.rewritten[r.first] = true;
+  }
+  if (s.rewritten[j]) {
+    s.Keep(j, e);
+  } else {
+    s.Pass(j, e);
+  }
 }
 
 PlanStatus InstallPlanner::Finish(InstallPlan* plan) {
   State& s = *state_;
-  const std::size_t n = s.patch.lines.size();
-  const std::int64_t a = s.archive_length;
-  InstallPlan out;
-  out.archive_length = a;
-  out.matches = std::move(s.matches);
+  if (!s.decided) s.Decide();
+  if (s.status != PlanStatus::kOk) return s.status;
+  InstallPlan out = std::move(s.out);
   const std::size_t found = out.matches.size();
-
-  // What stays pending after removing, per match, the first equal name: the
-  // last occurrences of each name, in index order.
-  if (s.add_missing && found < n) {
-    std::vector<std::size_t> seen(n, 0);
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::size_t k = s.first_line.Find(s.patch.lines[i].name);
-      if (++seen[k] > s.taken_from_pending[k]) out.added.push_back(k);
-    }
-    for (const std::size_t k : out.added)
-      if (s.patch.lines[k].name.size() > kNameFieldSize) return PlanStatus::kNameTooLong;
-  }
-
-  // New entries go right after the index. Streams lying there move to the end
-  // first, and the data block never starts inside that space.
-  const std::int64_t room_end = s.room_begin + static_cast<std::int64_t>(kArchiveEntrySize * out.added.size());
-  out.data_at = out.added.empty() ? a : std::max(a, room_end);
+  const std::int64_t a = s.archive_length;
   const std::int64_t data_length = s.patch.data_length;
-  std::int64_t moved_length = 0;
-  std::vector<std::pair<std::size_t, std::int64_t>> relocations;  // entry, new offset
-  if (!out.added.empty()) {
-    std::map<std::pair<std::int32_t, std::int32_t>, std::int64_t> copies;  // shared streams move once
-    for (const State::Candidate& c : s.candidates) {
-      if (c.offset >= room_end) continue;
-      if (c.offset < 0 || std::int64_t{c.offset} + c.size > a) return PlanStatus::kArchiveDamaged;
-      auto copy = copies.find({c.offset, c.size});
-      if (copy == copies.end()) {
-        const std::int64_t to = out.data_at + data_length + moved_length;
-        out.moved.push_back({c.offset, c.size, to});
-        moved_length += c.size;
-        copy = copies.emplace(std::make_pair(c.offset, c.size), to).first;
-      }
-      relocations.emplace_back(c.entry, copy->second);
-      out.moved_entries.push_back(c.entry);
-    }
-  }
-  if (out.data_at + data_length + moved_length > kMaxOffset) return PlanStatus::kArchiveDamaged;
+  const std::int64_t moved_length = s.moved_length;
+  const std::vector<std::pair<std::size_t, std::int64_t>>& relocations = s.relocations;
+  if (!relocations.empty() && !s.revisited) return PlanStatus::kArchiveDamaged;  // a caller that skipped the second pass
 
   // 1. The new streams, made durable before anything points at them.
   std::vector<InstallWrite>& w = out.writes;
@@ -324,6 +374,8 @@ PlanStatus PlanInstall(const PatchFile& patch, bool add_missing_names, const Byt
   const auto entries = static_cast<std::size_t>(count);
   InstallPlanner planner(patch, add_missing_names, static_cast<std::int64_t>(archive.size()), entries);
   for (std::size_t j = 0; j < entries; ++j) planner.Visit(j, &archive[kArchiveIndexAt + j * kArchiveEntrySize]);
+  if (planner.NeedsSecondPass())
+    for (std::size_t j = 0; j < entries; ++j) planner.Revisit(j, &archive[kArchiveIndexAt + j * kArchiveEntrySize]);
   return planner.Finish(plan);
 }
 

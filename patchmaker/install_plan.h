@@ -60,9 +60,11 @@ enum class PlanStatus {
   kNameTooLong,     // a name to add does not fit the 260-byte field
 };
 
-// Builds a plan from the index entries given in order. The entries that may be
-// rewritten, and the index bytes between neighbours among them, are kept as
-// they pass; nothing else of the index is held.
+// Builds a plan from the index entries given in order. The matched entries,
+// and the index bytes between neighbours among them, are kept as they pass;
+// nothing else of the index is held. Only when streams must move out of the
+// way of new entries are the entries given a second time, to keep the moved
+// ones' neighbours too.
 class InstallPlanner {
  public:
   // Neighbouring rewritten entries closer than this are written as one span.
@@ -73,6 +75,9 @@ class InstallPlanner {
 
   // Entry j (its 304 bytes); j counts from 0 and every entry comes once, in order.
   void Visit(std::size_t j, const char* entry);
+  // After the last Visit: whether every entry must come again, through Revisit.
+  bool NeedsSecondPass();
+  void Revisit(std::size_t j, const char* entry);
   // After the last entry. The plan refers to the patch's data block by kind only.
   PlanStatus Finish(InstallPlan* plan);
 
