@@ -77,6 +77,9 @@ namespace {
 // whole, and a piece stays in the processor's cache.
 constexpr std::size_t kPieceEntries = 512;
 
+// Zeros are written this many at a time.
+constexpr std::size_t kZeroChunk = 1 << 20;
+
 // The bytes of each write that are not in the plan itself: the moved streams
 // (read before anything is written) and the zeros before a data block placed
 // past the room for new entries.
@@ -87,7 +90,8 @@ struct WriteSources {
 
 bool ReadSources(host::File& archive, const InstallPlan& plan, WriteSources* sources) {
   for (const InstallWrite& w : plan.writes) {
-    if (w.kind == InstallWrite::Kind::kZeros) sources->zeros.assign(static_cast<std::size_t>(w.size), '\0');
+    if (w.kind == InstallWrite::Kind::kZeros)
+      sources->zeros.assign(static_cast<std::size_t>(std::min<std::uint64_t>(w.size, kZeroChunk)), '\0');
     if (w.kind == InstallWrite::Kind::kMovedStreams) sources->moved.resize(static_cast<std::size_t>(w.size));
   }
   std::size_t at = 0;
@@ -211,8 +215,11 @@ void Run(host::Files& files, const InstallRequest& request, Attempt* attempt) {
         if (!archive->Flush()) return write_failed();
         continue;
       case InstallWrite::Kind::kZeros:
-        data = sources.zeros.data();
-        break;
+        for (std::uint64_t done = 0; done < w.size; done += sources.zeros.size()) {
+          const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(w.size - done, sources.zeros.size()));
+          if (!archive->WriteAt(w.at + done, sources.zeros.data(), size)) return write_failed();
+        }
+        continue;
       case InstallWrite::Kind::kDataBlock:
         data = patch.data_block.data();
         break;
