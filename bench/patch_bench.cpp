@@ -48,6 +48,26 @@ constexpr std::size_t kArchiveStream = 16;
 
 std::string EntryName(std::size_t j) { return "data\\map\\file" + std::to_string(j) + ".dds"; }
 
+// An archive of `entries` entries, their small streams packed right after
+// the index.
+Bytes BuildArchive(std::size_t entries) {
+  Bytes archive(patchmaker::kArchiveIndexAt, 'H');
+  const std::uint32_t count = static_cast<std::uint32_t>(entries);
+  for (int i = 0; i < 4; ++i) archive[patchmaker::kArchiveCountAt + i] = static_cast<char>(count >> (8 * i));
+  const std::size_t stream_at = patchmaker::kArchiveIndexAt + entries * patchmaker::kArchiveEntrySize;
+  archive.reserve(stream_at + entries * kArchiveStream);
+  for (std::size_t j = 0; j < entries; ++j) {
+    patchmaker::ArchiveIndexEntry e;
+    e.name = EntryName(j);
+    e.data_offset = static_cast<std::int32_t>(stream_at + j * kArchiveStream);
+    e.compressed_size = kArchiveStream;
+    e.uncompressed_size = kArchiveStream;
+    archive += patchmaker::EncodeArchiveEntry(e);
+  }
+  archive.append(entries * kArchiveStream, 's');
+  return archive;
+}
+
 // N entries with small streams; a patch replacing every (N/n)-th entry with
 // 4 KiB streams. Built once per (N, n) in a temp directory.
 struct Setup {
@@ -67,20 +87,7 @@ struct Setup {
     patch_path = install_dir + "\\bench.patch2";
     copy_path = install_dir + "\\copy.vnt";
 
-    archive.assign(patchmaker::kArchiveIndexAt, 'H');
-    const std::uint32_t count = static_cast<std::uint32_t>(entries);
-    for (int i = 0; i < 4; ++i) archive[patchmaker::kArchiveCountAt + i] = static_cast<char>(count >> (8 * i));
-    std::size_t stream_at = patchmaker::kArchiveIndexAt + entries * patchmaker::kArchiveEntrySize;
-    archive.reserve(stream_at + entries * kArchiveStream);
-    for (std::size_t j = 0; j < entries; ++j) {
-      patchmaker::ArchiveIndexEntry e;
-      e.name = EntryName(j);
-      e.data_offset = static_cast<std::int32_t>(stream_at + j * kArchiveStream);
-      e.compressed_size = kArchiveStream;
-      e.uncompressed_size = kArchiveStream;
-      archive += patchmaker::EncodeArchiveEntry(e);
-    }
-    archive.append(entries * kArchiveStream, 's');
+    archive = BuildArchive(entries);
 
     std::vector<patchmaker::PatchEntry> patch;
     std::mt19937 rng(7);
@@ -184,18 +191,7 @@ struct MemorySetup {
     std::filesystem::create_directories(dir);
     install_dir = dir.string();
     patch_path = install_dir + "\\memory.patch2";
-    archive.assign(patchmaker::kArchiveIndexAt, 'H');
-    for (int i = 0; i < 4; ++i) archive[patchmaker::kArchiveCountAt + i] = static_cast<char>(kEntries >> (8 * i));
-    const std::size_t stream_at = patchmaker::kArchiveIndexAt + kEntries * patchmaker::kArchiveEntrySize;
-    for (std::size_t j = 0; j < kEntries; ++j) {
-      patchmaker::ArchiveIndexEntry e;
-      e.name = EntryName(j);
-      e.data_offset = static_cast<std::int32_t>(stream_at + j * kArchiveStream);
-      e.compressed_size = kArchiveStream;
-      e.uncompressed_size = kArchiveStream;
-      archive += patchmaker::EncodeArchiveEntry(e);
-    }
-    archive.append(kEntries * kArchiveStream, 's');
+    archive = BuildArchive(kEntries);
     // The patch file written piece by piece: its data block is never held here.
     std::vector<patchmaker::PatchIndexLine> lines;
     for (std::size_t i = 0; i < kStreams; ++i) {

@@ -544,7 +544,10 @@ std::vector<std::vector<File>> ParallelPatches() {
 
 std::wstring ParallelPatchPath(int p) { return kParallelGame + L"\\p" + std::to_wstring(p) + L".patch2"; }
 
+// A .patch2 of the files, its index encrypted by the library bound here.
 std::string Patch2Of(const std::vector<File>& files) {
+  static const bool bound = host::cryptolib_notify(1, reinterpret_cast<std::intptr_t>(&host::HostCallback), 0) == 0;
+  (void)bound;
   std::vector<patchmaker::PatchEntry> entries;
   for (const File& f : files)
     entries.push_back({game::ToGbk(f.name), game::Deflate(f.content), static_cast<std::int32_t>(f.content.size())});
@@ -552,7 +555,6 @@ std::string Patch2Of(const std::vector<File>& files) {
 }
 
 void ParallelPhase(const std::wstring& program_folder) {
-  host::cryptolib_notify(1, reinterpret_cast<std::intptr_t>(&host::HostCallback), 0);
   const std::vector<std::vector<File>> patches = ParallelPatches();
   bool ok = MakeFolders(kParallelGame) && WriteBytes(kParallelGame + L"\\Data.vnt", game::BuildArchive(ParallelOriginal()));
   for (int p = 0; p < 3; ++p) ok = ok && WriteBytes(ParallelPatchPath(p), Patch2Of(patches[p]));
