@@ -53,12 +53,12 @@ std::wstring MutexName(const GbkText& path) {
     if (p[i] == L'\\' && i > 1 && !single.empty() && single.back() == L'\\') continue;
     single += p[i] == L'/' ? L'\\' : p[i];
   }
-  if (!single.empty()) {
-    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, single.c_str(), static_cast<int>(single.size()), &single[0],
-                 static_cast<int>(single.size()));
-  }
+  std::wstring upper(single.size(), L'\0');
+  if (!single.empty() && LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, single.c_str(), static_cast<int>(single.size()),
+                                      &upper[0], static_cast<int>(upper.size())) == 0)
+    upper = single;
   std::uint64_t h = 0xCBF29CE484222325u;  // FNV-1a over the UTF-16 units
-  for (const wchar_t c : single) {
+  for (const wchar_t c : upper) {
     h = (h ^ static_cast<std::uint16_t>(c)) * 0x100000001B3u;
   }
   wchar_t name[64];
