@@ -111,28 +111,40 @@ struct InstallPlanner::State {
   }
 
   // Keeps entry j's bytes up to its fields' end, joined to the open segment
-  // when close enough.
+  // when close enough. The open segment also holds, past its last kept
+  // fields, the bytes passed since: they join it if a kept entry follows
+  // soon, else Close cuts them off.
   void Keep(std::size_t j, const char* e) {
     const std::int64_t fields = FieldsAt(j);
-    if (open && fields - segments.back().end() < static_cast<std::int64_t>(kSpanGap)) {
-      segments.back().bytes += pending;
+    if (open && fields - kept_end < static_cast<std::int64_t>(kSpanGap)) {
       segments.back().bytes.append(e, kDataOffsetInEntry + kFieldsSize);
     } else {
+      Close();
       segments.push_back({fields, Bytes(e + kDataOffsetInEntry, kFieldsSize)});
       open = true;
     }
-    pending.assign(e + kDataOffsetInEntry + kFieldsSize, kArchiveEntrySize - kDataOffsetInEntry - kFieldsSize);
+    kept_end = fields + static_cast<std::int64_t>(kFieldsSize);
+    segments.back().bytes.append(e + kDataOffsetInEntry + kFieldsSize,
+                                 kArchiveEntrySize - kDataOffsetInEntry - kFieldsSize);
   }
 
   // An entry passed unkept: its bytes wait in case a kept one follows soon.
   void Pass(std::size_t j, const char* e) {
     if (!open) return;
-    if (FieldsAt(j + 1) - segments.back().end() >= static_cast<std::int64_t>(kSpanGap)) {
-      open = false;
-      pending.clear();
+    if (FieldsAt(j + 1) - kept_end >= static_cast<std::int64_t>(kSpanGap)) {
+      Close();
       return;
     }
-    pending.append(e, kArchiveEntrySize);
+    segments.back().bytes.append(e, kArchiveEntrySize);
+  }
+
+  // Ends the open segment at its last kept fields.
+  void Close() {
+    if (!open) return;
+    Segment& last = segments.back();
+    last.bytes.resize(static_cast<std::size_t>(kept_end - last.begin));
+    if (last.bytes.size() < kSpanGap) last.bytes.shrink_to_fit();  // a short one drops its passed tail
+    open = false;
   }
 
   struct Candidate {
@@ -151,7 +163,7 @@ struct InstallPlanner::State {
   std::vector<InstallMatch> matches;
   std::vector<Candidate> candidates;  // unmatched entries whose stream may be in the way
   std::vector<Segment> segments;
-  Bytes pending;
+  std::int64_t kept_end = 0;  // the open segment's last kept fields end here
   bool open = false;
 
   void Decide();
@@ -168,6 +180,7 @@ struct InstallPlanner::State {
 // and the streams that move out of the room.
 void InstallPlanner::State::Decide() {
   decided = true;
+  Close();
   const std::size_t n = patch.lines.size();
   const std::int64_t a = archive_length;
   out.archive_length = a;
@@ -254,7 +267,6 @@ void InstallPlanner::Revisit(std::size_t j, const char* e) {
     // The spans are taken again, the moved entries with the matched ones.
     s.revisited = true;
     s.segments.clear();
-    s.pending.clear();
     s.open = false;
     s.rewritten.assign(s.entries, false);
     for (const InstallMatch& m : s.out.matches) s.rewritten[m.entry] = true;
@@ -271,6 +283,7 @@ PlanStatus InstallPlanner::Finish(InstallPlan* plan) {
   State& s = *state_;
   if (!s.decided) s.Decide();
   if (s.status != PlanStatus::kOk) return s.status;
+  s.Close();
   InstallPlan out = std::move(s.out);
   const std::size_t found = out.matches.size();
   const std::int64_t a = s.archive_length;
