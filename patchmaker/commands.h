@@ -13,6 +13,8 @@ namespace patchmaker {
 // ---- Installing -------------------------------------------------------------
 
 // The worker of "安装": the open dialog, then the install of the chosen patch.
+// The click disables 按钮3 before it starts the worker; the worker's job gives
+// it back when it ends, however it ends.
 void InstallPatchFromDialog();
 // Installs the patch at `path` on the calling (window) thread: success shows
 // path + "\r\n安装成功"; while the loading window is open a success also closes
