@@ -120,7 +120,10 @@ struct InstallPlanner::State {
       segments.back().bytes.append(e, kDataOffsetInEntry + kFieldsSize);
     } else {
       Close();
-      segments.push_back({fields, Bytes(e + kDataOffsetInEntry, kFieldsSize)});
+      segments.push_back({fields, Bytes()});
+      // Room for the entries a page holds, so that a short span grows without copies.
+      segments.back().bytes.reserve(kSpanGap + kArchiveEntrySize);
+      segments.back().bytes.assign(e + kDataOffsetInEntry, kFieldsSize);
       open = true;
     }
     kept_end = fields + static_cast<std::int64_t>(kFieldsSize);
