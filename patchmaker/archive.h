@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "host/archive_lock.h"
 #include "host/framework.h"
 #include "host/platform.h"
 #include "patchmaker/patch_file.h"
@@ -42,6 +43,10 @@ Bytes MakeNameField(const GbkText& name);
 Bytes EncodeArchiveEntry(const ArchiveIndexEntry& entry);
 ArchiveIndexEntry DecodeArchiveEntry(const char* entry);
 
+// A signed 32-bit little-endian field, and back.
+std::int32_t Int32At(const char* p);
+void PutInt32(char* p, std::int64_t value);
+
 // The install directory joined with "\Data.vnt", unchecked.
 GbkText ArchivePath(const GbkText& install_directory);
 
@@ -55,6 +60,11 @@ struct InstallRequest {
   std::vector<GbkText> progress_bars;
   // The program's PatchKeyStream (used for V0.2 only).
   Bytes key_stream;
+  // Installs into one archive take turns, across processes too: with `locks`
+  // set, the install first takes the archive's turn, waiting for it when
+  // `wait_for_turn`, else refusing at once while another install holds it.
+  host::ArchiveLocks* locks = nullptr;
+  bool wait_for_turn = false;
 };
 
 enum class InstallOutcome {
@@ -62,6 +72,7 @@ enum class InstallOutcome {
   kArchiveNotOpened,  // nothing written
   kArchiveDamaged,    // the archive's index does not fit it; nothing written
   kWriteFailed,       // a write or flush of the archive failed part way
+  kBusy,              // another install holds the archive's turn; nothing read or written
   kInstalled,
 };
 
@@ -72,12 +83,16 @@ struct InstallResult {
 };
 
 // Installs one patch. Shows its own message box for every outcome but
-// kInstalled (callers show the success message). The whole patch is read and
-// checked before the archive is opened; the archive is written in an order
-// that leaves every entry pointing at a complete stream after any write:
-// appended data (flushed), re-pointed entries, new entries, the count last.
-// Keeps no state: may run on any thread, but two calls must not change the same
-// archive at once.
+// kInstalled (callers show the success message), and the progress, only once
+// the archive's turn is given back. The whole patch is read and checked
+// before the archive is opened; the writes follow the plan (install_plan.h),
+// whose order leaves every entry pointing at a complete stream after any
+// write or power loss. Keeps no state: may run on any thread; two calls
+// without `locks` must not change the same archive at once.
 InstallResult ApplyPatchToArchive(host::Framework& ui, host::Files& files, const InstallRequest& request);
+
+// The message of an install that ran out of memory (caption "提示"); nothing
+// has been written then, as every buffer is made before the first write.
+const char* OutOfMemoryText();
 
 }  // namespace patchmaker

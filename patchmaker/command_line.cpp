@@ -75,7 +75,7 @@ void HandleCommandLine() {
   ui.SetCurrentPage(kTab, 1);
   ui.LoadWindow(LoadingWindow());
   ui.SetText(kLoadingLabel, path + "\r\n载入中：");
-  InstallPatch(path);
+  InstallPatch(path, /*wait_for_turn=*/true);
 }
 
 }  // namespace patchmaker

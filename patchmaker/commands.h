@@ -13,11 +13,15 @@ namespace patchmaker {
 // ---- Installing -------------------------------------------------------------
 
 // The worker of "安装": the open dialog, then the install of the chosen patch.
+// The click disables 按钮3 before it starts the worker; the worker's job gives
+// it back when it ends, however it ends.
 void InstallPatchFromDialog();
 // Installs the patch at `path` on the calling (window) thread: success shows
 // path + "\r\n安装成功"; while the loading window is open a success also closes
-// it and ends the program with exit code 0.
-void InstallPatch(const GbkText& path);
+// it and ends the program with exit code 0, unless a worker still runs. While
+// another process installs into the same archive it waits its turn when
+// `wait_for_turn` (the command line), else it is refused.
+void InstallPatch(const GbkText& path, bool wait_for_turn = false);
 
 // One installation at a time, whichever way it starts: false (and the message
 // "正在安装补丁，请等待安装完成") when another one runs. Never waits.

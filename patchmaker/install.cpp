@@ -1,6 +1,9 @@
 // Installing a patch from the button, from a drop and from the command line.
 #include <atomic>
+#include <functional>
+#include <new>
 
+#include "host/archive_lock.h"
 #include "host/system.h"
 #include "patchmaker/archive.h"
 #include "patchmaker/commands.h"
@@ -17,7 +20,7 @@ std::atomic<int> g_running_workers{0};
 constexpr char kPickFolderTitle[] = "请选择Qelmar的安装目录";
 constexpr char kPatchFilter[] = "补丁文件（*.patch2）|*.patch2";
 
-InstallResult Install(const GbkText& path, std::vector<GbkText> progress_bars) {
+InstallResult Install(const GbkText& path, std::vector<GbkText> progress_bars, bool wait_for_turn) {
   InstallRequest request;
   request.patch_path = path;
   request.install_directory = InstallDirectory();  // this install's own copy
@@ -25,7 +28,80 @@ InstallResult Install(const GbkText& path, std::vector<GbkText> progress_bars) {
   request.add_missing_names = true;
   request.progress_bars = std::move(progress_bars);
   request.key_stream = PatchKeyStream();
+  request.locks = &host::InstallLocks();
+  request.wait_for_turn = wait_for_turn;
   return ApplyPatchToArchive(host::Ui(), host::FileSystem(), request);
+}
+
+// The one-install-at-a-time guard of this process, given back however the
+// install ends.
+class Installation {
+ public:
+  Installation() : begun_(BeginInstallation()) {}
+  ~Installation() {
+    if (begun_) EndInstallation();
+  }
+  Installation(const Installation&) = delete;
+  Installation& operator=(const Installation&) = delete;
+  bool begun() const { return begun_; }
+
+ private:
+  bool begun_;
+};
+
+void ShowOutOfMemory() { host::Ui().ShowMessage(OutOfMemoryText(), "提示"); }
+
+struct CountedWorker {
+  CountedWorker() { ++g_running_workers; }
+  ~CountedWorker() { --g_running_workers; }
+};
+
+void StartCounted(std::function<void()> work) {
+  auto count = std::make_shared<CountedWorker>();
+  host::Ui().StartWorker([count, work = std::move(work)] { work(); });
+}
+
+// 按钮3 is disabled from the click until the worker has ended, however it ends,
+// also when no thread could be started and the job is dropped unrun.
+struct InstallButtonBack {
+  ~InstallButtonBack() { host::Ui().SetEnabled(kInstallButton, true); }
+};
+
+void InstallFromDialog() {
+  host::WindowFramework& ui = host::Ui();
+  host::FileDialogRequest request;
+  request.save = false;
+  request.filter = kPatchFilter;
+  request.file_name = "New.patch2";
+  request.initial_folder = host::Sys().ProgramFolder();
+  GbkText path;
+  if (!ui.ShowFileDialog(kDialog, request, &path)) {
+    ui.ShowMessage("请选择要安装的补丁", "提示");
+    return;
+  }
+  InstallResult result;
+  {
+    const Installation installation;
+    if (!installation.begun()) return;
+    result = Install(path, {kInstallProgress}, false);
+  }
+  if (result.outcome == InstallOutcome::kInstalled) ui.ShowMessage("安装成功", "提示");
+}
+
+// False when the install did not happen (each way out has said why).
+bool InstallGiven(const GbkText& path, bool wait_for_turn) {
+  host::WindowFramework& ui = host::Ui();
+  InstallResult result;
+  {
+    const Installation installation;
+    if (!installation.begun()) return false;
+    std::vector<GbkText> bars = {kInstallProgress};
+    if (ui.IsLoaded(kLoadingWindow)) bars.push_back(kLoadingProgress);
+    result = Install(path, bars, wait_for_turn);
+  }
+  if (result.outcome != InstallOutcome::kInstalled) return false;
+  ui.ShowMessage(path + "\r\n安装成功", "提示");
+  return true;
 }
 
 }  // namespace
@@ -41,16 +117,11 @@ void EndInstallation() { g_installing.store(false); }
 
 std::atomic<int>& RunningWorkers() { return g_running_workers; }
 
-void StartCountedWorker(void (*work)()) {
-  struct Count {
-    Count() { ++g_running_workers; }
-    ~Count() { --g_running_workers; }
-  };
-  auto count = std::make_shared<Count>();
-  host::Ui().StartWorker([count, work] { work(); });
-}
+void StartCountedWorker(void (*work)()) { StartCounted(work); }
 
 void OnInstallClicked(const host::EventArgs& /*args*/) {
+  // A click that slipped past the disabled button starts nothing.
+  if (!host::Ui().IsEnabled(kInstallButton)) return;
   if (InstallDirectory().empty()) {
     SetInstallDirectory(ReadConfig(kInstallDirectoryKey));
     if (InstallDirectory().empty()) {
@@ -61,44 +132,31 @@ void OnInstallClicked(const host::EventArgs& /*args*/) {
       WriteConfig(kInstallDirectoryKey, folder);
     }
   }
-  StartCountedWorker(&InstallPatchFromDialog);
+  host::Ui().SetEnabled(kInstallButton, false);
+  StartCounted([back = std::make_shared<InstallButtonBack>()] { InstallPatchFromDialog(); });
 }
 
 void InstallPatchFromDialog() {
-  host::WindowFramework& ui = host::Ui();
-  ui.SetEnabled(kInstallButton, false);
-  host::FileDialogRequest request;
-  request.save = false;
-  request.filter = kPatchFilter;
-  request.file_name = "New.patch2";
-  request.initial_folder = host::Sys().ProgramFolder();
-  GbkText path;
-  if (!ui.ShowFileDialog(kDialog, request, &path)) {
-    ui.ShowMessage("请选择要安装的补丁", "提示");
-    ui.SetEnabled(kInstallButton, true);
-    return;
+  try {
+    InstallFromDialog();
+  } catch (const std::bad_alloc&) {
+    ShowOutOfMemory();  // nothing was written; the button comes back as the worker ends
   }
-  if (BeginInstallation()) {
-    const InstallResult result = Install(path, {kInstallProgress});
-    EndInstallation();
-    if (result.outcome == InstallOutcome::kInstalled) ui.ShowMessage("安装成功", "提示");
-  }
-  ui.SetEnabled(kInstallButton, true);
 }
 
-void InstallPatch(const GbkText& path) {
-  host::WindowFramework& ui = host::Ui();
-  if (!BeginInstallation()) return;
-  std::vector<GbkText> bars = {kInstallProgress};
-  if (ui.IsLoaded(kLoadingWindow)) bars.push_back(kLoadingProgress);
-  const InstallResult result = Install(path, bars);
-  EndInstallation();
-  if (result.outcome != InstallOutcome::kInstalled) return;
-  ui.ShowMessage(path + "\r\n安装成功", "提示");
-  if (ui.IsLoaded(kLoadingWindow)) {
-    ui.CloseWindow(kLoadingWindow);
-    host::EndProgram(0);
+void InstallPatch(const GbkText& path, bool wait_for_turn) {
+  bool installed = false;
+  try {
+    installed = InstallGiven(path, wait_for_turn);
+  } catch (const std::bad_alloc&) {
+    ShowOutOfMemory();
   }
+  host::WindowFramework& ui = host::Ui();
+  if (!installed || !ui.IsLoaded(kLoadingWindow)) return;
+  ui.CloseWindow(kLoadingWindow);
+  // A worker still runs (a generation, say): the program runs on and ends as
+  // usual when the user closes it.
+  if (RunningWorkers().load() == 0) host::EndProgram(0);
 }
 
 }  // namespace patchmaker

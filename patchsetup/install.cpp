@@ -3,8 +3,10 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 #include <string>
 
+#include "host/archive_lock.h"
 #include "host/system.h"
 #include "patchmaker/archive.h"
 #include "patchsetup/globals.h"
@@ -54,25 +56,26 @@ constexpr PatchKind kPatch2 = {PatchVersion::kV02, "补丁文件（*.patch2）|*
 constexpr PatchKind kOldPatch = {PatchVersion::kV01, "补丁文件（*.patch）|*.patch", "New.patch"};
 
 void InstallFromDialog(const PatchKind& kind) {
-  // This run's own copies, taken as it starts: "选择" may change the globals
-  // while the dialog is open.
-  InstallRequest request;
-  request.install_directory = InstallDirectory();
-  request.version = kind.version;
-  request.add_missing_names = false;
-  request.progress_bars = {kInstallProgress};
-  if (kind.version == PatchVersion::kV02) request.key_stream = PatchKeyStream();  // an old index is plain text
-
   host::WindowFramework& ui = host::Ui();
   host::FileDialogRequest dialog;
   dialog.save = false;
   dialog.filter = kind.filter;
   dialog.file_name = kind.file_name;
   dialog.initial_folder = host::Sys().ProgramFolder();
+  InstallRequest request;
   if (!ui.ShowFileDialog(kDialog, dialog, &request.patch_path)) {
     ui.ShowMessage("打开补丁失败", "提示");
     return;
   }
+  // This run's own copies, taken once the patch is chosen: "选择" may have
+  // changed the folder while the dialog was open.
+  request.install_directory = InstallDirectory();
+  request.version = kind.version;
+  request.add_missing_names = false;
+  request.progress_bars = {kInstallProgress};
+  if (kind.version == PatchVersion::kV02) request.key_stream = PatchKeyStream();  // an old index is plain text
+  // Another process installing into the same archive refuses this one.
+  request.locks = &host::InstallLocks();
   // Every outcome but an install has shown its own message.
   const InstallResult result = ApplyPatchToArchive(ui, host::FileSystem(), request);
   if (result.outcome != InstallOutcome::kInstalled) return;
@@ -81,6 +84,16 @@ void InstallFromDialog(const PatchKind& kind) {
                    "提示");
   }
   ui.ShowMessage("安装成功", "提示");
+}
+
+// A worker's whole run; running out of memory is said, and nothing is written
+// then. The buttons come back as the worker's job ends.
+void RunWorker(const PatchKind& kind) {
+  try {
+    InstallFromDialog(kind);
+  } catch (const std::bad_alloc&) {
+    host::Ui().ShowMessage(patchmaker::OutOfMemoryText(), "提示");
+  }
 }
 
 void StartInstall(void (*worker)()) {
@@ -102,8 +115,8 @@ void StartInstall(void (*worker)()) {
 
 }  // namespace
 
-void InstallPatchFromDialog() { InstallFromDialog(kPatch2); }
-void InstallOldPatchFromDialog() { InstallFromDialog(kOldPatch); }
+void InstallPatchFromDialog() { RunWorker(kPatch2); }
+void InstallOldPatchFromDialog() { RunWorker(kOldPatch); }
 
 int RunningWorkers() { return g_running_workers.load(); }
 

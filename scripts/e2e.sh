@@ -69,5 +69,17 @@ smoke_screenshot "$smoke_shots/patchsetup-install.png" "$smoke_geometry"
 smoke_phase setup-close
 smoke_program_ends "patchsetup's process"
 
+echo "-- patchmaker: installs beside other work"
+# Each in a program folder of its own, with its own Config.ini.
+for folder in parallel beside; do
+  mkdir -p "$work/$folder"
+  cp "$build/patchmaker/patchmaker.exe" "$work/$folder/"
+done
+printf '[目录]\r\n安装目录=C:\\e2e\\并行\r\n' | iconv -f UTF-8 -t GBK >"$work/parallel/Config.ini"
+printf '[目录]\r\n保存目录=C:\\e2e\\大文件\r\n安装目录=C:\\e2e\\生成时安装\r\n' | iconv -f UTF-8 -t GBK \
+  >"$work/beside/Config.ini"
+smoke_phase parallel "$(windows_path "$work/parallel")"
+smoke_phase drop-beside-generation "$(windows_path "$work/beside")"
+
 echo "screenshots: $smoke_shots ($(( $(date +%s) - started )) s)"
 smoke_finish

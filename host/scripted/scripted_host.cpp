@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace host {
 namespace {
@@ -371,6 +372,7 @@ bool ScriptedHost::ShowFileDialog(const GbkText& dialog, const FileDialogRequest
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     shown_.push_back(Shown{Shown::FileDialog, dialog, request.filter, request});
   }
+  if (while_file_dialog_) std::exchange(while_file_dialog_, nullptr)();
   std::optional<GbkText> answer = Take(file_answers_, std::optional<GbkText>());
   if (!answer) return false;
   *path = *answer;

@@ -44,6 +44,8 @@ class ScriptedHost final : public Backend, public WindowFramework, public System
 
   // ---- Script: answers in the order the dialogs come -------------------------
   void AnswerFileDialog(std::optional<GbkText> path);  // nullopt: Cancel
+  // Runs while the next file dialog is open, before it is answered.
+  void WhileFileDialogOpen(std::function<void()> steps) { while_file_dialog_ = std::move(steps); }
   void AnswerFolderPicker(GbkText folder);             // "": Cancel
   void AnswerInputBox(std::optional<GbkText> answer);
   void AnswerQuestion(bool ok);
@@ -183,6 +185,7 @@ class ScriptedHost final : public Backend, public WindowFramework, public System
   GbkText failing_classes_key_;
   std::map<GbkText, GbkText> drop_targets_;  // on_unit -> drop target unit
   std::function<void()> message_loop_;
+  std::function<void()> while_file_dialog_;
 };
 
 // Reads and writes Windows-style profile files ("[section]", "key=value"),

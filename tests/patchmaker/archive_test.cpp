@@ -4,13 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <set>
 #include <thread>
 
+#include "host/archive_lock.h"
 #include "host/platform.h"
 #include "host/scripted/faulty_files.h"
 #include "host/scripted/scripted_framework.h"
+#include "patchmaker/install_plan.h"
 #include "tests/patchmaker/fixtures.h"
 #include "tests/support/hex.h"
 
@@ -463,6 +469,337 @@ TEST_F(InstallTest, InstallsOnSeveralThreadsAtOnce) {
     EXPECT_EQ(results[t].outcome, InstallOutcome::kInstalled) << t;
     EXPECT_EQ(fixtures::ParseArchive(fixtures::ReadFile(patchmaker::ArchivePath(dirs[t]->path()))).count, 4) << t;
   }
+}
+
+// ---- The install against a model of its own --------------------------------
+
+void PutLe32(Bytes* b, std::size_t at, std::int64_t value) {
+  for (int i = 0; i < 4; ++i) (*b)[at + i] = static_cast<char>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF);
+}
+
+// The install as the archive's rules describe it, written here apart from the
+// code: A is the length before; new entries go right after the index, so
+// every stream lying in that room (and no matched entry's) moves, each shared
+// stream once, behind the data block, in index order; the data block lands at
+// A, or right after the room when the room reaches past A; matched entries
+// take the block's place plus their line's offset; the count rises last.
+Bytes ModelInstall(const Bytes& before, const std::vector<PatchEntry>& patch, bool add_missing = true) {
+  const fixtures::ParsedArchive archive = fixtures::ParseArchive(before);
+  const std::size_t entries = archive.entries.size();
+  std::vector<std::int64_t> offsets;
+  Bytes block;
+  for (const PatchEntry& p : patch) {
+    offsets.push_back(static_cast<std::int64_t>(block.size()));
+    block += p.stream;
+  }
+  const auto first_line = [&](const GbkText& name) {
+    for (std::size_t k = 0; k < patch.size(); ++k)
+      if (patch[k].name == name) return static_cast<int>(k);
+    return -1;
+  };
+  std::vector<int> takes(entries, -1);
+  std::vector<GbkText> pending;
+  for (const PatchEntry& p : patch) pending.push_back(p.name);
+  std::size_t found = 0;
+  for (std::size_t j = 0; j < entries && found < patch.size(); ++j) {
+    takes[j] = first_line(archive.entries[j].name);
+    if (takes[j] < 0) continue;
+    ++found;
+    const auto in_pending = std::find(pending.begin(), pending.end(), archive.entries[j].name);
+    if (in_pending != pending.end()) pending.erase(in_pending);
+  }
+  if (!add_missing || found == patch.size()) pending.clear();
+
+  const std::int64_t a = static_cast<std::int64_t>(before.size());
+  const std::int64_t room_begin = 54 + 304 * static_cast<std::int64_t>(entries);
+  const std::int64_t room_end = room_begin + 304 * static_cast<std::int64_t>(pending.size());
+  const std::int64_t block_at = pending.empty() ? a : std::max(a, room_end);
+  Bytes out = before + Bytes(static_cast<std::size_t>(block_at - a), '\0') + block;
+  std::map<std::pair<std::int32_t, std::int32_t>, std::int64_t> moved_to;
+  std::vector<std::int64_t> new_offset(entries, -1);
+  for (std::size_t j = 0; j < entries; ++j) {
+    const ArchiveIndexEntry& e = archive.entries[j];
+    if (pending.empty() || takes[j] >= 0 || e.compressed_size <= 0 || e.data_offset >= room_end ||
+        std::int64_t{e.data_offset} + e.compressed_size <= room_begin)
+      continue;
+    const auto key = std::make_pair(e.data_offset, e.compressed_size);
+    if (moved_to.count(key) == 0) {
+      moved_to[key] = static_cast<std::int64_t>(out.size());
+      out += before.substr(static_cast<std::size_t>(e.data_offset), static_cast<std::size_t>(e.compressed_size));
+    }
+    new_offset[j] = moved_to[key];
+  }
+  for (std::size_t j = 0; j < entries; ++j) {
+    const std::size_t fields = 54 + 304 * j + 260;
+    if (takes[j] >= 0) {
+      const PatchEntry& p = patch[static_cast<std::size_t>(takes[j])];
+      PutLe32(&out, fields, block_at + offsets[static_cast<std::size_t>(takes[j])]);
+      PutLe32(&out, fields + 4, static_cast<std::int64_t>(p.stream.size()));
+      PutLe32(&out, fields + 8, p.uncompressed_size);
+    } else if (new_offset[j] >= 0) {
+      PutLe32(&out, fields, new_offset[j]);
+    }
+  }
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    const auto k = static_cast<std::size_t>(first_line(pending[i]));
+    Bytes entry = pending[i];
+    entry.resize(304, '\0');
+    PutLe32(&entry, 260, block_at + offsets[k]);
+    PutLe32(&entry, 264, static_cast<std::int64_t>(patch[k].stream.size()));
+    PutLe32(&entry, 268, patch[k].uncompressed_size);
+    out.replace(static_cast<std::size_t>(room_begin) + 304 * i, 304, entry);
+  }
+  if (!pending.empty()) PutLe32(&out, 50, static_cast<std::int64_t>(entries + pending.size()));
+  return out;
+}
+
+struct ModelCase {
+  const char* what;
+  std::vector<StoredFile> files;
+  std::size_t free_bytes;
+  std::vector<PatchEntry> patch;
+};
+
+std::vector<ModelCase> ModelCases() {
+  std::vector<StoredFile> many;
+  for (int j = 0; j < 200; ++j)
+    many.push_back({"f" + std::to_string(j), StreamBytes(static_cast<char>('a' + j % 26), 3 + j % 5), 9});
+  std::vector<PatchEntry> scattered;
+  for (const int j : {0, 3, 4, 17, 60, 61, 150, 199})
+    scattered.push_back({"f" + std::to_string(j), StreamBytes('P', 2 + j % 7), j});
+  std::vector<PatchEntry> scattered_and_new = scattered;
+  scattered_and_new.push_back({"new1", StreamBytes('N', 5), 5});
+  scattered_and_new.push_back({"new2", StreamBytes('M', 6), 6});
+  return {
+      {"re-point only", Abc(), 0, {{"b", StreamBytes('B', 5), 9}, {"c", StreamBytes('C', 7), 12}}},
+      {"add into free bytes", Abc(), 400, {{"c", StreamBytes('C', 7), 12}, {"x", StreamBytes('X', 3), 4}}},
+      {"add over packed data: streams move", Abc(), 0,
+       {{"b", StreamBytes('B', 5), 5}, {"x", StreamBytes('X', 3), 3}, {"y", StreamBytes('Y', 2), 2}}},
+      {"the room reaches past the end", {{"a", "", 0}, {"b", StreamBytes('b', 4), 4}}, 0,
+       {{"x", StreamBytes('X', 9), 9}, {"y", StreamBytes('Y', 1), 1}, {"z", StreamBytes('Z', 2), 2}}},
+      {"scattered entries in a longer index", many, 0, scattered},
+      {"scattered entries, and names added over packed data", many, 0, scattered_and_new},
+  };
+}
+
+TEST_F(InstallTest, TheArchiveIsExactlyWhatTheModelSays) {
+  for (const ModelCase& c : ModelCases()) {
+    const Bytes before = fixtures::BuildArchive(c.files, c.free_bytes);
+    PutArchive(before);
+    PutPatch(fixtures::MakePatch(c.patch));
+    const patchmaker::InstallResult r = Install();
+    ASSERT_EQ(r.outcome, InstallOutcome::kInstalled) << c.what << Describe(ui_.messages());
+    const Bytes after = Archive();
+    const Bytes model = ModelInstall(before, c.patch);
+    ASSERT_EQ(after.size(), model.size()) << c.what;
+    EXPECT_EQ(ToHex(after), ToHex(model)) << c.what;
+    ui_.Clear();
+  }
+}
+
+// ---- The plan, checked without a file --------------------------------------------
+
+patchmaker::PatchFile PatchOf(const std::vector<PatchEntry>& entries) {
+  patchmaker::PatchFile patch;
+  for (const PatchEntry& e : entries) {
+    patch.lines.push_back({e.name, static_cast<std::int32_t>(patch.data_block.size()),
+                           static_cast<std::int32_t>(e.stream.size()), e.uncompressed_size});
+    patch.data_block += e.stream;
+  }
+  patch.entry_count = static_cast<std::int32_t>(entries.size());
+  patch.data_length = static_cast<std::int32_t>(patch.data_block.size());
+  return patch;
+}
+
+// The plan's writes made on a copy of the archive in memory.
+Bytes Carry(const Bytes& before, const patchmaker::PatchFile& patch, const patchmaker::InstallPlan& plan) {
+  Bytes moved;
+  for (const patchmaker::MovedStream& m : plan.moved)
+    moved += before.substr(static_cast<std::size_t>(m.from), static_cast<std::size_t>(m.size));
+  Bytes out = before;
+  using Kind = patchmaker::InstallWrite::Kind;
+  for (const patchmaker::InstallWrite& w : plan.writes) {
+    Bytes bytes;
+    switch (w.kind) {
+      case Kind::kFlush: continue;
+      case Kind::kZeros: bytes.assign(static_cast<std::size_t>(w.size), '\0'); break;
+      case Kind::kDataBlock: bytes = patch.data_block; break;
+      case Kind::kMovedStreams: bytes = moved; break;
+      default: bytes = w.bytes; break;
+    }
+    EXPECT_EQ(bytes.size(), w.size);
+    if (out.size() < w.at + bytes.size()) out.resize(static_cast<std::size_t>(w.at) + bytes.size(), '\0');
+    out.replace(static_cast<std::size_t>(w.at), bytes.size(), bytes);
+  }
+  return out;
+}
+
+std::string KindsOf(const patchmaker::InstallPlan& plan) {
+  std::string out;
+  for (const patchmaker::InstallWrite& w : plan.writes) {
+    static const char* const kNames[] = {"zeros", "block", "moved", "span", "new", "count", "flush"};
+    out += std::string(out.empty() ? "" : " ") + kNames[static_cast<int>(w.kind)];
+  }
+  return out;
+}
+
+TEST(InstallPlan, ItsWritesInOrderGiveTheModelsArchive) {
+  struct Case {
+    const char* what;
+    std::size_t model_case;
+    const char* kinds;
+  } cases[] = {
+      {"re-point only: the block, then the entries", 0, "block flush span"},
+      {"add into free bytes: the count after the entries are on the disk", 1, "block flush span flush new flush count"},
+      {"moved streams follow the block; entries point away before new ones overwrite", 5,
+       "block moved flush span span span flush new flush count"},
+      {"the room reaches past the end: zeros up to it", 2, "zeros block moved flush span flush new flush count"},
+  };
+  const std::vector<ModelCase> models = ModelCases();
+  for (const Case& c : cases) {
+    const ModelCase& m = models[c.model_case];
+    const Bytes before = fixtures::BuildArchive(m.files, m.free_bytes);
+    const patchmaker::PatchFile patch = PatchOf(m.patch);
+    patchmaker::InstallPlan plan;
+    ASSERT_EQ(patchmaker::PlanInstall(patch, true, before, &plan), patchmaker::PlanStatus::kOk) << c.what;
+    EXPECT_EQ(KindsOf(plan), c.kinds) << c.what;
+    EXPECT_EQ(ToHex(Carry(before, patch, plan)), ToHex(ModelInstall(before, m.patch))) << c.what;
+  }
+}
+
+TEST(InstallPlan, NeighboursLessThanAPageApartShareOneWrite) {
+  // 100 entries of 304 bytes; a page holds 13 of them.
+  std::vector<StoredFile> files;
+  for (int j = 0; j < 100; ++j) files.push_back({"f" + std::to_string(j), StreamBytes('s', 4), 4});
+  const Bytes before = fixtures::BuildArchive(files);
+  struct Case {
+    std::vector<int> entries;
+    std::vector<std::pair<int, int>> spans;  // first and last entry of each write
+  } cases[] = {
+      {{7}, {{7, 7}}},
+      {{7, 8, 9}, {{7, 9}}},
+      {{0, 13, 26, 39}, {{0, 39}}},  // 13 entries apart: the next fields lie 3940 bytes on
+      {{0, 14}, {{0, 0}, {14, 14}}},  // 14 apart: 4244 bytes
+      {{5, 10, 40, 41, 99}, {{5, 10}, {40, 41}, {99, 99}}},
+  };
+  for (const Case& c : cases) {
+    std::vector<PatchEntry> patch;
+    for (const int j : c.entries) patch.push_back({"f" + std::to_string(j), StreamBytes('N', 3 + j % 4), j});
+    const patchmaker::PatchFile file = PatchOf(patch);
+    patchmaker::InstallPlan plan;
+    ASSERT_EQ(patchmaker::PlanInstall(file, true, before, &plan), patchmaker::PlanStatus::kOk);
+    const Bytes model = ModelInstall(before, patch);
+    std::vector<std::pair<int, int>> spans;
+    for (const patchmaker::InstallWrite& w : plan.writes) {
+      if (w.kind != patchmaker::InstallWrite::Kind::kIndexSpan) continue;
+      const auto first = static_cast<int>((w.at - 54) / 304), last = static_cast<int>((w.at + w.size - 54 - 1) / 304);
+      EXPECT_EQ((w.at - 54) % 304, 260u) << "from the first entry's data offset";
+      EXPECT_EQ((w.at + w.size - 54) % 304, 272u) << "to the last entry's sizes";
+      spans.emplace_back(first, last);
+      EXPECT_EQ(ToHex(w.bytes), ToHex(model.substr(static_cast<std::size_t>(w.at), static_cast<std::size_t>(w.size))))
+          << "the span as it will stand, the bytes between unchanged";
+    }
+    EXPECT_EQ(spans, c.spans) << "entries " << testing::PrintToString(c.entries);
+  }
+}
+
+// ---- Turns on one archive ---------------------------------------------------------
+
+TEST_F(InstallTest, AnArchiveAnotherInstallHoldsIsRefusedOrWaitedFor) {
+  const Bytes before = fixtures::BuildArchive(Abc());
+  PutArchive(before);
+  const std::vector<PatchEntry> ours = {{"b", StreamBytes('B', 5), 9}, {"x", StreamBytes('X', 3), 4}};
+  PutPatch(fixtures::MakePatch(ours));
+  const GbkText archive = patchmaker::ArchivePath(dir_.path());
+  host::ScriptedArchiveLocks locks;
+  patchmaker::InstallRequest request = Request();
+  request.locks = &locks;
+
+  // Refused: nothing read, nothing written, no progress.
+  locks.HoldElsewhere(archive);
+  host::FaultyFiles counting(host::PlatformFiles());
+  const patchmaker::InstallResult refused = patchmaker::ApplyPatchToArchive(ui_, counting, request);
+  EXPECT_EQ(refused.outcome, InstallOutcome::kBusy);
+  EXPECT_EQ(ui_.messages(), std::vector<Message>{Message({"提示", "正在安装补丁，请等待安装完成"})});
+  EXPECT_EQ(counting.reads() + counting.writes(), 0);
+  EXPECT_TRUE(ui_.progress().empty());
+  EXPECT_EQ(Archive(), before);
+  ui_.Clear();
+
+  // Waited for: the other process's install ends first, then ours follows it.
+  const std::vector<PatchEntry> theirs = {{"c", StreamBytes('T', 4), 4}, {"x", StreamBytes('Y', 2), 2}};
+  const GbkText their_patch = dir_.File("theirs.patch2");
+  fixtures::WriteFile(their_patch, fixtures::MakePatch(theirs));
+  locks.WhenWaiting([&](const GbkText& path) {
+    EXPECT_EQ(path, archive);
+    host::ScriptedFramework their_ui;
+    patchmaker::InstallRequest other = Request();
+    other.patch_path = their_patch;
+    EXPECT_EQ(patchmaker::ApplyPatchToArchive(their_ui, host::PlatformFiles(), other).outcome, InstallOutcome::kInstalled);
+    locks.ReleaseElsewhere(path);
+  });
+  request.wait_for_turn = true;
+  EXPECT_EQ(patchmaker::ApplyPatchToArchive(ui_, host::PlatformFiles(), request).outcome, InstallOutcome::kInstalled);
+  EXPECT_EQ(locks.waits(), 1);
+  EXPECT_TRUE(ui_.messages().empty());
+  EXPECT_EQ(ToHex(Archive()), ToHex(ModelInstall(ModelInstall(before, theirs), ours)));
+}
+
+// The machine's own turns: one holder at a time, whoever asks, and free again
+// once given back.
+TEST_F(InstallTest, ThePlatformsTurnsKeepInstallsApart) {
+  const Bytes before = fixtures::BuildArchive(Abc());
+  PutArchive(before);
+  const std::vector<PatchEntry> patch = {{"a", StreamBytes('A', 5), 5}, {"n", StreamBytes('N', 3), 3}};
+  PutPatch(fixtures::MakePatch(patch));
+  const GbkText archive = patchmaker::ArchivePath(dir_.path());
+  host::ArchiveLocks& locks = host::PlatformArchiveLocks();
+  patchmaker::InstallRequest request = Request();
+  request.locks = &locks;
+
+  // Another holder on a thread of its own, as a second process would be.
+  std::mutex m;
+  std::condition_variable changed;
+  bool holding = false, release = false;
+  std::thread holder([&] {
+    std::unique_ptr<host::ArchiveTurn> turn = locks.TryTake(archive);
+    std::unique_lock<std::mutex> hold(m);
+    holding = turn != nullptr;
+    changed.notify_all();
+    changed.wait(hold, [&] { return release; });
+  });
+  {
+    std::unique_lock<std::mutex> hold(m);
+    changed.wait(hold, [&] { return holding; });
+  }
+  EXPECT_EQ(locks.TryTake(archive), nullptr);
+#ifdef _WIN32
+  // The same file however it is spelt, as Windows compares paths.
+  GbkText other_spelling;
+  for (const char c : dir_.path()) other_spelling += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  EXPECT_EQ(locks.TryTake(other_spelling + "\\.\\\\data.VNT"), nullptr) << other_spelling;
+#endif
+  EXPECT_EQ(patchmaker::ApplyPatchToArchive(ui_, host::PlatformFiles(), request).outcome, InstallOutcome::kBusy);
+  EXPECT_EQ(Archive(), before);
+
+  // A waiting install goes on once the holder lets go.
+  std::thread waiting([&] {
+    patchmaker::InstallRequest waits = request;
+    waits.wait_for_turn = true;
+    host::ScriptedFramework ui;
+    EXPECT_EQ(patchmaker::ApplyPatchToArchive(ui, host::PlatformFiles(), waits).outcome, InstallOutcome::kInstalled);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(Archive(), before) << "still waiting";
+  {
+    std::lock_guard<std::mutex> hold(m);
+    release = true;
+  }
+  changed.notify_all();
+  holder.join();
+  waiting.join();
+  EXPECT_EQ(ToHex(Archive()), ToHex(ModelInstall(before, patch)));
+  EXPECT_NE(locks.TryTake(archive), nullptr) << "given back";
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include <random>
 #include <set>
 
+#include "host/archive_lock.h"
 #include "host/binding.h"
+#include "host/scripted/scripted_framework.h"
 #include "host/scripted/scripted_host.h"
 #include "patchmaker/commands.h"
 #include "patchmaker/globals.h"
@@ -597,6 +599,181 @@ TEST(Deflate, EmptyInputGivesEmptyOutput) {
   EXPECT_TRUE(patchmaker::DeflateRawStream("").empty());
   const Bytes s = patchmaker::DeflateRawStream("hello hello hello");
   EXPECT_EQ(patchmaker::InflateRawStream(s, 17), "hello hello hello");
+}
+
+// ---- Installs: the button, turns on the archive, memory, the loading window ----
+
+TEST_F(Commands, TheInstallClickDisablesItsButtonUntilTheWorkerEnds) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  host.SetWorkerMode(ScriptedHost::WorkerMode::Deferred);
+  host.AnswerFileDialog(Patch());
+  Run(host, [&] {
+    host.Click(patchmaker::kInstallButton);
+    EXPECT_FALSE(host.IsEnabled(patchmaker::kInstallButton)) << "disabled before the worker runs";
+    host.Click(patchmaker::kInstallButton);  // a fast second click
+    EXPECT_EQ(host.RunDeferredWorkers(), 1u) << "one worker only";
+    EXPECT_TRUE(host.IsEnabled(patchmaker::kInstallButton));
+    EXPECT_EQ(patchmaker::RunningWorkers().load(), 0);
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"提示", "安装成功"}}));
+  EXPECT_EQ(host.unexpected_dialogs(), 0);
+}
+
+TEST_F(Commands, ADropInstallAfterAFailedCommandLineEndsTheProgramOnlyWhenNoWorkerRuns) {
+  for (const bool generating : {false, true}) {
+    SCOPED_TRACE(generating ? "a generation runs" : "no worker");
+    WriteConfig(game_);
+    ScriptedHost host(program_.path());
+    host.SetWorkerMode(ScriptedHost::WorkerMode::Deferred);
+    const GbkText bad = File("bad.patch2", "no patch at all");
+    const GbkText patch = Patch();
+    const GbkText out = program_.File("gen.patch2");
+    host.SetCommandLine("C:\\tools\\patchmaker.exe " + bad);
+    bool ran_on = false;
+    const int code = Run(host, [&] {
+      if (generating) {
+        const int row = host.AppendRow(patchmaker::kList, "g.txt");
+        host.SetItemText(patchmaker::kList, row, 1, File("g.bin", "generated"));
+        host.AnswerFileDialog(out);
+        host.Click(patchmaker::kGenerateButton);  // its worker waits
+      }
+      host.AnswerQuestion(true);
+      host.Drop(patch);
+      ran_on = true;
+      EXPECT_FALSE(host.IsLoaded(patchmaker::kLoadingWindow)) << "the loading window is closed";
+      EXPECT_TRUE(host.IsLoaded(patchmaker::kMainWindow));
+      EXPECT_EQ(host.RunDeferredWorkers(), 1u);
+      EXPECT_TRUE(host.UserCloses(patchmaker::kMainWindow));
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ran_on, generating) << "the program ended at the drop only when no worker ran";
+    EXPECT_EQ(Entry("a.txt"), "new a");
+    const Messages m = host.messages();
+    ASSERT_GE(m.size(), 2u);
+    EXPECT_EQ(m[0], std::make_pair(GbkText("提示"), GbkText("打开补丁失败")));
+    EXPECT_EQ(m[1], std::make_pair(GbkText("提示"), patch + "\r\n安装成功"));
+    if (generating) {
+      EXPECT_EQ(m.back(), std::make_pair(GbkText("补丁生成"), GbkText("成功")));
+      EXPECT_EQ(Read(out).compare(0, 13, "QelPATCH V0.2"), 0) << "the generation ran to its end";
+    }
+    SetUp();
+  }
+}
+
+TEST_F(Commands, TwoDroppedPatchesTheFirstFailing) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  const GbkText bad = File("bad.patch2", "no patch at all");
+  const GbkText good = Patch();
+  host.AnswerQuestion(true);
+  Run(host, [&] {
+    host.SetCurrentPage(patchmaker::kTab, 1);
+    host.Drop(bad + "\r\n" + good + "\r\n");
+  });
+  EXPECT_EQ(host.messages(), (Messages{{"提示", "打开补丁失败"}, {"提示", good + "\r\n安装成功"}}));
+  EXPECT_EQ(Entry("a.txt"), "new a");
+  EXPECT_EQ(Entry("new.txt"), "brand new");
+}
+
+// Another process installing into the same Data.vnt (patchmaker started again
+// by the shell, or patchsetup).
+class CommandsBesideAnotherProcess : public Commands {
+ protected:
+  void SetUp() override {
+    Commands::SetUp();
+    host::SetInstallLocks(&locks_);
+  }
+  void TearDown() override {
+    host::SetInstallLocks(nullptr);
+    Commands::TearDown();
+  }
+  host::ScriptedArchiveLocks locks_;
+};
+
+TEST_F(CommandsBesideAnotherProcess, ButtonAndDropAreRefused) {
+  WriteConfig(game_);
+  const Bytes before = Read(Archive());
+  ScriptedHost host(program_.path());
+  host.AnswerFileDialog(Patch());
+  host.AnswerQuestion(true);
+  locks_.HoldElsewhere(Archive());
+  Run(host, [&] {
+    host.Click(patchmaker::kInstallButton);
+    EXPECT_TRUE(host.IsEnabled(patchmaker::kInstallButton));
+    host.SetCurrentPage(patchmaker::kTab, 1);
+    host.Drop(Patch());
+  });
+  const GbkText busy = "正在安装补丁，请等待安装完成";
+  EXPECT_EQ(host.messages(), (Messages{{"提示", busy}, {"提示", busy}}));
+  EXPECT_EQ(locks_.refusals(), 2);
+  EXPECT_EQ(Read(Archive()), before);
+}
+
+TEST_F(CommandsBesideAnotherProcess, TheCommandLineWaitsItsTurn) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  const GbkText patch = Patch();
+  const GbkText theirs = File("theirs.patch2", fixtures::MakePatch({{"b.txt", patchmaker::DeflateRawStream("their b"), 7},
+                                                                    {"new.txt", patchmaker::DeflateRawStream("theirs"), 6}}));
+  host.SetCommandLine("C:\\tools\\patchmaker.exe " + patch);
+  locks_.HoldElsewhere(Archive());
+  bool waited_with_the_loading_window = false;
+  locks_.WhenWaiting([&](const GbkText& path) {
+    waited_with_the_loading_window = host.IsLoaded(patchmaker::kLoadingWindow) &&
+                                     host.GetText(patchmaker::kLoadingLabel) == patch + "\r\n载入中：";
+    host::ScriptedFramework their_ui;
+    patchmaker::InstallRequest other;
+    other.patch_path = theirs;
+    other.install_directory = game_;
+    other.key_stream = patchmaker::DefaultPatchKeyStream();
+    EXPECT_EQ(patchmaker::ApplyPatchToArchive(their_ui, host::PlatformFiles(), other).outcome,
+              patchmaker::InstallOutcome::kInstalled);
+    locks_.ReleaseElsewhere(path);
+  });
+  EXPECT_EQ(Run(host, [] {}), 0);
+  EXPECT_EQ(locks_.waits(), 1);
+  EXPECT_TRUE(waited_with_the_loading_window);
+  EXPECT_EQ(host.messages(), (Messages{{"提示", patch + "\r\n安装成功"}}));
+  EXPECT_EQ(Entry("a.txt"), "new a");
+  EXPECT_EQ(Entry("b.txt"), "their b");
+  EXPECT_EQ(Entry("new.txt"), "brand new") << "ours came second";
+  EXPECT_EQ(fixtures::ParseArchive(Read(Archive())).count, 3) << "new.txt added by theirs, replaced by ours";
+}
+
+TEST_F(Commands, AnInstallOutOfMemorySaysSoAndWritesNothing) {
+  WriteConfig(game_);
+  const Bytes before = Read(Archive());
+  const GbkText big = File("big.patch2", fixtures::MakePatch({{"a.txt", Bytes(4 << 20, 'z'), 5}}));
+  const GbkText bad = File("bad.patch2", "no patch at all");
+  const std::pair<GbkText, GbkText> out_of_memory{"提示", "内存不足，补丁未安装"};
+  for (const char* way : {"button", "drop", "command line"}) {
+    SCOPED_TRACE(way);
+    ScriptedHost host(program_.path());
+    const GbkText command_line = way == std::string("command line") ? "C:\\pm.exe " + big : "";
+    host.SetCommandLine(command_line);
+    host.AnswerFileDialog(big);
+    host.AnswerQuestion(true);
+    bool ran_on = false;
+    {
+      testing_support::AllocationLimit limit(1 << 20);
+      Run(host, [&] {
+        ran_on = true;
+        if (way == std::string("button")) host.Click(patchmaker::kInstallButton);
+        if (way == std::string("drop")) {
+          host.SetCurrentPage(patchmaker::kTab, 1);
+          host.Drop(big);
+        }
+        EXPECT_TRUE(host.IsEnabled(patchmaker::kInstallButton));
+      });
+      EXPECT_GT(testing_support::AllocationLimit::Refused(), 0u);
+    }
+    EXPECT_TRUE(ran_on) << "the program runs on";
+    EXPECT_EQ(host.messages(), (Messages{out_of_memory}));
+    EXPECT_EQ(Read(Archive()), before);
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();
+  }
 }
 
 }  // namespace

@@ -322,8 +322,9 @@ TEST_F(LargeInstallFaultTest, EveryWritePointLeavesASoundArchive) {
   ASSERT_EQ(Install(counting).outcome, InstallOutcome::kInstalled);
   const int writes = counting.writes();
   const int flushes = counting.flushes();
-  // Appended data, several runs of re-pointed and moved entries, new entries, the count.
-  ASSERT_GE(writes, 10);
+  // Appended data and moved streams, spans of re-pointed and moved entries
+  // (neighbours less than a page apart share one), new entries, the count.
+  ASSERT_GE(writes, 6);
 
   // The clean run: the new entries are there and every entry is a real stream.
   {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/archive_lock.h"
 #include "host/binding.h"
 #include "host/scripted/scripted_host.h"
 #include "patchsetup/globals.h"
@@ -17,6 +18,7 @@
 #include "patchsetup/main_window.h"
 #include "patchsetup/program.h"
 #include "tests/patchmaker/fixtures.h"
+#include "tests/support/allocation_limit.h"
 #include "tests/support/hex.h"
 
 namespace {
@@ -494,6 +496,75 @@ TEST_F(SetupInstall, ChoosingFoldersWhileAWorkerInstallsOnItsOwnThread) {
   const Bytes installed = Expected(archive, p, {0});
   const Bytes in_game = Read(Archive()), in_later = Read(ArchiveIn(later));
   EXPECT_TRUE((in_game == installed && in_later == archive) || (in_game == archive && in_later == installed));
+}
+
+// ---- The folder read once the patch is chosen; turns; memory -------------------
+
+TEST_F(SetupInstall, TheWorkerTakesTheFolderChosenWhileItsDialogWasOpen) {
+  const GbkText later = Folder("later");
+  const Bytes archive = ArchiveOf({"a"});
+  fixtures::WriteFile(Archive(), archive);
+  fixtures::WriteFile(ArchiveIn(later), archive);
+  const TestPatch p = MakeLines({"a"});
+  WriteConfig(game_);
+  ScriptedHost host(program_.path(), "patchsetup.exe");
+  host.AnswerFileDialog(File("p.patch2", PatchBytes(p, PatchVersion::kV02)));
+  host.AnswerFolderPicker(later);
+  host.WhileFileDialogOpen([&] { host.Click(patchsetup::kChooseButton); });
+  Run(host, [&] { host.Click(patchsetup::kInstallButton); });
+  EXPECT_EQ(host.messages(), (Messages{{kInfo, kSuccess}}));
+  EXPECT_EQ(Read(ArchiveIn(later)), Expected(archive, p, {0})) << "installed where the folder pointed at the end";
+  EXPECT_EQ(Read(Archive()), archive);
+}
+
+TEST_F(SetupInstall, AnArchiveAnotherProcessInstallsIntoIsRefused) {
+  host::ScriptedArchiveLocks locks;
+  host::SetInstallLocks(&locks);
+  for (const PatchVersion version : {PatchVersion::kV02, PatchVersion::kV01}) {
+    SCOPED_TRACE(NameOf(version));
+    const Bytes archive = ArchiveOf({"a"});
+    fixtures::WriteFile(Archive(), archive);
+    WriteConfig(game_);
+    ScriptedHost host(program_.path(), "patchsetup.exe");
+    host.AnswerFileDialog(File("p", PatchBytes(MakeLines({"a"}), version)));
+    locks.HoldElsewhere(Archive());
+    Run(host, [&] {
+      host.Click(ButtonFor(version));
+      ExpectButtonsEnabled(host);
+    });
+    EXPECT_EQ(host.messages(), (Messages{{kInfo, "正在安装补丁，请等待安装完成"}}));
+    EXPECT_EQ(Read(Archive()), archive);
+    locks.ReleaseElsewhere(Archive());
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();
+  }
+  host::SetInstallLocks(nullptr);
+  EXPECT_EQ(locks.refusals(), 2);
+}
+
+TEST_F(SetupInstall, AnInstallOutOfMemorySaysSoAndWritesNothing) {
+  for (const PatchVersion version : {PatchVersion::kV02, PatchVersion::kV01}) {
+    SCOPED_TRACE(NameOf(version));
+    const Bytes archive = ArchiveOf({"a"});
+    fixtures::WriteFile(Archive(), archive);
+    WriteConfig(game_);
+    TestPatch big = MakeLines({"a"});
+    big.block.resize(4 << 20, 'z');
+    ScriptedHost host(program_.path(), "patchsetup.exe");
+    host.AnswerFileDialog(File("big", PatchBytes(big, version)));
+    {
+      testing_support::AllocationLimit limit(1 << 20);
+      Run(host, [&] {
+        host.Click(ButtonFor(version));
+        ExpectButtonsEnabled(host);
+      });
+      EXPECT_GT(testing_support::AllocationLimit::Refused(), 0u);
+    }
+    EXPECT_EQ(host.messages(), (Messages{{kInfo, "内存不足，补丁未安装"}}));
+    EXPECT_EQ(Read(Archive()), archive);
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();
+  }
 }
 
 }  // namespace

@@ -19,6 +19,11 @@
 //   command-line-end  OK on that message ends the program with exit code 0
 //   setup          patchsetup installs the .patch and first.patch2
 //   setup-close    WM_CLOSE
+// Installs beside other work (their own folders):
+//   parallel       three patchmaker processes started at once, each with its
+//                  own patch on the command line, into one Data.vnt
+//   drop-beside-generation  a failed command-line install, a long generation
+//                  started, a patch dropped on the install page meanwhile
 // Usage: e2e PHASE [PROGRAM_FOLDER]. Prints "geometry WxH+X+Y" for a
 // screenshot, and "N passed, M failed" on its last line.
 #include <windows.h>
@@ -26,11 +31,13 @@
 #include <ole2.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "host/binding.h"
 #include "patchmaker/patch_file.h"
 #include "tests/win32/drive.h"
 #include "tests/win32/game_folder.h"
@@ -480,6 +487,219 @@ void SetupPhase(const Setup& s) {
   PrintGeometry(s.main);
 }
 
+
+// ---- Installs beside other work --------------------------------------------------
+
+const std::wstring kParallelGame = kRoot + L"\\并行";
+const std::wstring kBesideGame = kRoot + L"\\生成时安装";
+const std::wstring kBesideSources = kRoot + L"\\大文件";
+
+// Starts patchmaker from `program_folder` with `arguments`, suspended or not,
+// sharing none of the driver's handles.
+PROCESS_INFORMATION StartMaker(const std::wstring& program_folder, const std::wstring& arguments, bool suspended) {
+  for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+    SetHandleInformation(GetStdHandle(which), HANDLE_FLAG_INHERIT, 0);
+  std::wstring command = program_folder + L"\\patchmaker.exe " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
+                      program_folder.c_str(), &startup, &started))
+    started = PROCESS_INFORMATION{};
+  return started;
+}
+
+DWORD ExitCodeAfter(HANDLE process, DWORD timeout_ms) {
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process, timeout_ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  return code;
+}
+
+// A big archive, so that installs take long enough to meet: the original
+// files and 30,000 small ones.
+std::vector<File> ParallelOriginal() {
+  std::vector<File> files = game::OriginalFiles();
+  for (int i = 0; i < 30000; ++i) {
+    const std::wstring name = L"..\\data\\filler\\" + std::to_wstring(i) + L".dat";
+    files.push_back({name, game::Content(name, 40 + i % 50)});
+  }
+  return files;
+}
+
+// Three patches: each adds a name of its own, two share one, one replaces an
+// original file; each with a large stream, so the data block takes a while.
+std::vector<std::vector<File>> ParallelPatches() {
+  const std::wstring shared = L"..\\data\\共享\\common.txt";
+  const File original = game::OriginalFiles()[1];
+  std::vector<std::vector<File>> patches;
+  for (int p = 0; p < 3; ++p) {
+    const std::wstring tag = L"patch " + std::to_wstring(p) + L" ";
+    std::vector<File> files = {{L"..\\data\\new\\" + std::to_wstring(p) + L".bin", game::Content(tag + L"big", 3000000)}};
+    if (p < 2) files.push_back({shared, game::Content(tag + shared, 7000)});
+    if (p == 2) files.push_back({original.name, game::Content(tag + original.name, 9000)});
+    patches.push_back(files);
+  }
+  return patches;
+}
+
+std::wstring ParallelPatchPath(int p) { return kParallelGame + L"\\p" + std::to_wstring(p) + L".patch2"; }
+
+// A .patch2 of the files, its index encrypted by the library bound here.
+std::string Patch2Of(const std::vector<File>& files) {
+  static const bool bound = host::cryptolib_notify(1, reinterpret_cast<std::intptr_t>(&host::HostCallback), 0) == 0;
+  (void)bound;
+  std::vector<patchmaker::PatchEntry> entries;
+  for (const File& f : files)
+    entries.push_back({game::ToGbk(f.name), game::Deflate(f.content), static_cast<std::int32_t>(f.content.size())});
+  return patchmaker::BuildPatchFile(entries, patchmaker::DefaultPatchKeyStream());
+}
+
+void ParallelPhase(const std::wstring& program_folder) {
+  const std::vector<std::vector<File>> patches = ParallelPatches();
+  bool ok = MakeFolders(kParallelGame) && WriteBytes(kParallelGame + L"\\Data.vnt", game::BuildArchive(ParallelOriginal()));
+  for (int p = 0; p < 3; ++p) ok = ok && WriteBytes(ParallelPatchPath(p), Patch2Of(patches[p]));
+  Check(ok, "a Data.vnt of 30,008 files and three patches under C:\\e2e\\并行");
+  if (!ok) return;
+
+  // Started suspended and let go together, as the shell starts one process
+  // per selected file.
+  std::vector<PROCESS_INFORMATION> started;
+  for (int p = 0; p < 3; ++p) started.push_back(StartMaker(program_folder, ParallelPatchPath(p), true));
+  bool all = true;
+  for (const PROCESS_INFORMATION& s : started) all = all && s.hProcess != nullptr;
+  Check(all, "three patchmaker processes, each with its own patch on the command line");
+  for (const PROCESS_INFORMATION& s : started)
+    if (s.hThread != nullptr) ResumeThread(s.hThread);
+  if (!all) return;
+
+  // Each says its path and "安装成功"; OK ends it with 0.
+  std::vector<bool> answered(3, false);
+  const bool messages = WaitFor([&] {
+    for (int p = 0; p < 3; ++p) {
+      if (answered[p]) continue;
+      HWND box = FindTopLevel(started[p].dwProcessId, L"#32770", L"提示");
+      if (box == nullptr) continue;
+      const bool right = BoxText(box) == ParallelPatchPath(p) + L"\r\n安装成功";
+      if (!right) std::printf("     process %d says: %ls\n", p, BoxText(box).c_str());
+      Check(right, "  one process says its patch is installed");
+      PostMessageW(FindChild(box, L"Button"), BM_CLICK, 0, 0);
+      answered[p] = true;
+    }
+    return answered[0] && answered[1] && answered[2];
+  }, 180000);
+  Check(messages, "every process said \"安装成功\"");
+  for (int p = 0; p < 3; ++p) {
+    const DWORD code = ExitCodeAfter(started[p].hProcess, 30000);
+    if (code != 0) std::printf("     process %d: exit code %lu\n", p, code);
+    Check(code == 0, "  and ended with exit code 0");
+    CloseHandle(started[p].hProcess);
+    CloseHandle(started[p].hThread);
+  }
+
+  // Data.vnt equals the three installed one after the other, in some order.
+  const std::string archive = ReadBytes(kParallelGame + L"\\Data.vnt");
+  int orders[3] = {0, 1, 2};
+  std::string first_fault;
+  bool matched = false;
+  do {
+    std::vector<File> expected = ParallelOriginal();
+    for (const int p : orders) expected = game::Updated(expected, patches[p], true);
+    const std::string fault = game::CompareArchive(archive, expected);
+    if (fault.empty()) {
+      std::printf("     installed in the order %d %d %d\n", orders[0], orders[1], orders[2]);
+      matched = true;
+    } else if (first_fault.empty()) {
+      first_fault = fault;
+    }
+  } while (!matched && std::next_permutation(orders, orders + 3));
+  Check(matched, "Data.vnt holds the three patches installed one after the other");
+  if (!matched) std::printf("     %s\n", first_fault.c_str());
+}
+
+// A large file that compresses slowly: noise.
+std::string Noise(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned x = seed * 2654435761u + 1;
+  for (char& c : bytes) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    c = static_cast<char>(x);
+  }
+  return bytes;
+}
+
+void DropBesideGenerationPhase(const std::wstring& program_folder) {
+  const std::wstring bad = kBesideGame + L"\\damaged.patch2";
+  const std::wstring good = kBesideGame + L"\\good.patch2";
+  const std::wstring generated = kBesideGame + L"\\generated.patch2";
+  std::vector<std::wstring> sources;
+  bool ok = MakeFolders(kBesideGame) && MakeFolders(kBesideSources) &&
+            WriteBytes(kBesideGame + L"\\Data.vnt", game::BuildArchive(game::OriginalFiles())) &&
+            WriteBytes(bad, "QelPATCH V0.2 but nothing more") && WriteBytes(good, Patch2Of(ThirdPatch()));
+  for (int i = 0; i < 3 && ok; ++i) {
+    sources.push_back(kBesideSources + L"\\big" + std::to_wstring(i) + L".bin");
+    ok = WriteBytes(sources.back(), Noise(48u << 20, static_cast<unsigned>(i + 1)));
+  }
+  Check(ok, "a game folder, a damaged and a good patch, three files of 48 MiB");
+  if (!ok) return;
+
+  PROCESS_INFORMATION started = StartMaker(program_folder, bad, false);
+  Check(started.hProcess != nullptr, "patchmaker started with the damaged patch on its command line");
+  if (started.hProcess == nullptr) return;
+  CloseHandle(started.hThread);
+  Maker m;
+  m.process_id = started.dwProcessId;
+  m.process = started.hProcess;
+  AnswerMessage(m.process_id, L"提示", L"打开补丁失败", "the command-line install fails and says so");
+  HWND loading = nullptr;
+  Check(WaitFor([&] { return (loading = FindTopLevel(m.process_id, kWindowClass, L"")) != nullptr; }),
+        "the loading window stays open");
+  Check(WaitFor([&] { return (m.main = FindTopLevel(m.process_id, kWindowClass, kMakerTitle)) != nullptr; }),
+        "beside the main window");
+  m.tab = FindChild(m.main, WC_TABCONTROLW);
+  m.generate = FindChild(m.main, L"Button", L"生成");
+  if (m.tab == nullptr || m.generate == nullptr) return;
+
+  Check(ClickTab(m.process, m.tab, 0), "the generate page");
+  DropFilesOn(m.tab, sources);
+  Check(WaitFor([&] { return RowCount(FindChild(m.main, WC_LISTVIEWW)) == 3; }), "the three big files are rows");
+  PostMessageW(m.generate, BM_CLICK, 0, 0);
+  HWND dialog = WaitForFileDialog(m.process_id);
+  Check(dialog != nullptr, "\"生成\" opens the save dialog");
+  if (dialog == nullptr) return;
+  Send(FileNameField(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(generated.c_str()));
+  PostMessageW(DialogButton(dialog, IDOK), BM_CLICK, 0, 0);
+  Check(WaitFor([&] { return FindTopLevel(m.process_id, L"#32770") == nullptr; }), "the generation runs");
+
+  Check(ClickTab(m.process, m.tab, 1), "the install page, meanwhile");
+  DropFilesOn(m.tab, {good});
+  HWND question = WaitForDialog(m.process_id, L"信息：");
+  Check(question != nullptr, "the dropped patch: the program asks");
+  if (question == nullptr) return;
+  Press(question, IDOK);
+  HWND box = WaitForDialog(m.process_id, L"提示", 60000);
+  Check(box != nullptr && BoxText(box) == good + L"\r\n安装成功", "the dropped patch is installed");
+  Check(!IsWindowEnabled(m.generate), "  while the generation still runs");
+  if (box != nullptr) PostMessageW(FindChild(box, L"Button"), BM_CLICK, 0, 0);
+  Check(WaitFor([&] { return !IsWindow(loading); }), "the loading window closes");
+  Check(WaitForSingleObject(m.process, 2000) == WAIT_TIMEOUT, "the program runs on");
+  CheckArchive(kBesideGame, game::Updated(game::OriginalFiles(), ThirdPatch(), true), "Data.vnt holds the patch");
+
+  AnswerMessage(m.process_id, L"补丁生成", L"成功", "the generation ends: \"成功\"");
+  const std::string written = ReadBytes(generated);
+  Check(written.size() > (144u << 20) && written.compare(0, 13, "QelPATCH V0.2") == 0, "  its patch is whole");
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW((kBesideGame + L"\\generated.patch2?*").c_str(), &found);
+  Check(search == INVALID_HANDLE_VALUE, "  and no temporary file is left");
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  PostMessageW(m.main, WM_CLOSE, 0, 0);
+  const DWORD code = ExitCodeAfter(m.process, 30000);
+  Check(code == 0, "closing the main window ends the program with exit code 0");
+  CloseHandle(m.process);
+  m.process = nullptr;
+}
+
 }  // namespace
 
 int main() {
@@ -497,6 +717,10 @@ int main() {
     CommandLinePhase(folder);
   } else if (phase == L"command-line-end") {
     CommandLineEndPhase();
+  } else if (phase == L"parallel") {
+    ParallelPhase(folder);
+  } else if (phase == L"drop-beside-generation") {
+    DropBesideGenerationPhase(folder);
   } else if (phase == L"setup" || phase == L"setup-close") {
     Setup s;
     if (Attach(&s)) {
