@@ -193,6 +193,7 @@ class RecordingFiles : public host::Files {
     if (!file || path != archive_) return file;
     return std::make_unique<Recorded>(std::move(file), this);
   }
+  std::unique_ptr<host::File> OpenForReading(const GbkText& path) override { return inner_.OpenForReading(path); }
   bool ReadWholeFile(const GbkText& path, std::string* bytes) override { return inner_.ReadWholeFile(path, bytes); }
   bool WriteWholeFile(const GbkText& path, const std::string& bytes) override {
     return inner_.WriteWholeFile(path, bytes);
