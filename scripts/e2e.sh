@@ -69,5 +69,10 @@ smoke_screenshot "$smoke_shots/patchsetup-install.png" "$smoke_geometry"
 smoke_phase setup-close
 smoke_program_ends "patchsetup's process"
 
+echo "-- patchmaker in a folder with blanks, opened from the shell"
+smoke_phase blanks-prepare "$maker_win"
+smoke_phase blanks-install
+smoke_phase blanks-failed
+
 echo "screenshots: $smoke_shots ($(( $(date +%s) - started )) s)"
 smoke_finish
