@@ -391,11 +391,13 @@ std::wstring ClassesDefault(const wchar_t* key) {
   return value;
 }
 
-// Starts the command line as the shell would (the program found as
-// CreateProcess finds it), from C:\e2e. The program gets none of the driver's
+// Starts the command line as the shell would, from C:\e2e; `program`, when
+// given, names the program apart, so that the program gets the line exactly as
+// it stands (Wine quotes an unquoted program path with blanks that it has to
+// find itself; Windows does not). The program gets none of the driver's
 // handles: the script reads this phase's output until every holder of that
 // pipe has ended. Null handles when it did not start.
-PROCESS_INFORMATION StartProcess(std::wstring command) {
+PROCESS_INFORMATION StartProcess(std::wstring command, const std::wstring& program = std::wstring()) {
   for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
     SetHandleInformation(GetStdHandle(which), HANDLE_FLAG_INHERIT, 0);
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -406,7 +408,8 @@ PROCESS_INFORMATION StartProcess(std::wstring command) {
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = startup.hStdOutput = startup.hStdError = null;
   PROCESS_INFORMATION started{};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, kRoot.c_str(), &startup, &started))
+  if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                      kRoot.c_str(), &startup, &started))
     started = PROCESS_INFORMATION{};
   CloseHandle(null);
   return started;
@@ -528,7 +531,7 @@ int ExitCodeOf(HANDLE process, DWORD timeout_ms = 15000) {
 }
 
 void BlanksInstallPhase() {
-  PROCESS_INFORMATION started = StartProcess(kBlankProgram + L" " + kThird);
+  PROCESS_INFORMATION started = StartProcess(kBlankProgram + L" " + kThird, kBlankProgram);
   Check(started.hProcess != nullptr, "patchmaker started as \"<program> <patch>\", both with blanks, unquoted");
   if (started.hProcess == nullptr) return;
   CloseHandle(started.hThread);
@@ -641,7 +644,7 @@ void BlanksFailedPhase() {
   OVERLAPPED connect{};
   connect.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   const bool pending = !ConnectNamedPipe(pipe, &connect) && GetLastError() == ERROR_IO_PENDING;
-  PROCESS_INFORMATION started = StartProcess(kBlankProgram + L" " + kSlowPatch);
+  PROCESS_INFORMATION started = StartProcess(kBlankProgram + L" " + kSlowPatch, kBlankProgram);
   Check(started.hProcess != nullptr, "patchmaker started with the association's command for it");
   if (started.hProcess == nullptr) return;
   CloseHandle(started.hThread);
