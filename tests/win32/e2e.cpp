@@ -672,14 +672,8 @@ void BlanksFailedPhase() {
           "  with a caption bar, empty, and a close box");
     Check(GetWindow(loading, GW_OWNER) == nullptr && (GetWindowLongPtrW(loading, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0,
           "  unowned and no tool window: it has a task-bar button");
-    RECT client{}, bar{};
-    GetClientRect(loading, &client);
-    MapWindowPoints(loading, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    HWND progress = FindChild(loading, PROGRESS_CLASSW);
-    if (progress != nullptr) GetWindowRect(progress, &bar);
-    Check(progress != nullptr && bar.left >= client.left && bar.right <= client.right && bar.top >= client.top &&
-              bar.bottom <= client.bottom,
-          "  its progress bar whole inside it");
+    Check(LiesInside(label, loading) && LiesInside(FindChild(loading, PROGRESS_CLASSW), loading),
+          "  its label and progress bar whole inside it");
   }
 
   if (main != nullptr) PostMessageW(main, WM_CLOSE, 0, 0);
