@@ -38,8 +38,10 @@ void StartCountedWorker(void (*work)());
 // ---- Command line and file type ---------------------------------------------
 
 // The program's arguments, split from the whole command line, joined with
-// single blanks.
-GbkText JoinCommandLine(const GbkText& command_line);
+// single blanks. A line that starts, unquoted, with `program_path` (ASCII case
+// aside) loses that whole path, blanks and all; any other loses its first
+// quoted part or its first word as the program's.
+GbkText JoinCommandLine(const GbkText& command_line, const GbkText& program_path);
 // The four default values of the file type, in order, stopping at the first
 // failure; true when all four were stored.
 bool RegisterPatchFileType(const GbkText& command_path, const GbkText& extension, const GbkText& icon_path);

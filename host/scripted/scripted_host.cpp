@@ -354,25 +354,25 @@ bool ScriptedHost::RedrawSuspended(const GbkText& list) {
 
 // ---- Dialogs ----------------------------------------------------------------
 
+void ScriptedHost::Record(Shown shown) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    shown_.push_back(shown);
+  }
+  if (observer_) observer_(shown);
+}
+
 void ScriptedHost::ShowMessage(const GbkText& text, const GbkText& caption) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  shown_.push_back(Shown{Shown::Message, caption, text, {}});
+  Record(Shown{Shown::Message, caption, text, {}});
 }
 
 bool ScriptedHost::AskOkCancel(const GbkText& text, const GbkText& caption) {
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    shown_.push_back(Shown{Shown::Question, caption, text, {}});
-  }
+  Record(Shown{Shown::Question, caption, text, {}});
   return Take(question_answers_, false);
 }
 
 bool ScriptedHost::ShowFileDialog(const GbkText& dialog, const FileDialogRequest& request, GbkText* path) {
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    shown_.push_back(Shown{Shown::FileDialog, dialog, request.filter, request});
-  }
-  if (while_file_dialog_) std::exchange(while_file_dialog_, nullptr)();
+  Record(Shown{Shown::FileDialog, dialog, request.filter, request});
   std::optional<GbkText> answer = Take(file_answers_, std::optional<GbkText>());
   if (!answer) return false;
   *path = *answer;
@@ -380,18 +380,12 @@ bool ScriptedHost::ShowFileDialog(const GbkText& dialog, const FileDialogRequest
 }
 
 GbkText ScriptedHost::PickFolder(const GbkText& title) {
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    shown_.push_back(Shown{Shown::FolderPicker, title, {}, {}});
-  }
+  Record(Shown{Shown::FolderPicker, title, {}, {}});
   return Take(folder_answers_, GbkText());
 }
 
 bool ScriptedHost::InputBox(const GbkText& prompt, const GbkText& initial, GbkText* answer) {
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    shown_.push_back(Shown{Shown::InputBox, "请输入：", prompt, FileDialogRequest{false, {}, initial, {}}});
-  }
+  Record(Shown{Shown::InputBox, "请输入：", prompt, FileDialogRequest{false, {}, initial, {}}});
   std::optional<GbkText> a = Take(input_answers_, std::optional<GbkText>());
   if (!a) return false;
   *answer = *a;
@@ -399,10 +393,7 @@ bool ScriptedHost::InputBox(const GbkText& prompt, const GbkText& initial, GbkTe
 }
 
 void ScriptedHost::PopupMenu(const GbkText& menu) {
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    shown_.push_back(Shown{Shown::Menu, menu, {}, {}});
-  }
+  Record(Shown{Shown::Menu, menu, {}, {}});
   std::optional<GbkText> item = Take(menu_answers_, std::optional<GbkText>());
   if (item) Fire(*item, Event::MenuSelected);
 }

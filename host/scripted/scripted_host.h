@@ -41,11 +41,12 @@ class ScriptedHost final : public Backend, public WindowFramework, public System
   std::vector<std::pair<GbkText, GbkText>> messages() const;
   std::vector<int> positions(const GbkText& unit) const;
   void ClearRecord();
+  // Called with each record as it is shown, before the answer is taken, so a
+  // test can read what the windows held at that moment.
+  void OnShown(std::function<void(const Shown&)> observer) { observer_ = std::move(observer); }
 
   // ---- Script: answers in the order the dialogs come -------------------------
   void AnswerFileDialog(std::optional<GbkText> path);  // nullopt: Cancel
-  // Runs while the next file dialog is open, before it is answered.
-  void WhileFileDialogOpen(std::function<void()> steps) { while_file_dialog_ = std::move(steps); }
   void AnswerFolderPicker(GbkText folder);             // "": Cancel
   void AnswerInputBox(std::optional<GbkText> answer);
   void AnswerQuestion(bool ok);
@@ -167,6 +168,7 @@ class ScriptedHost final : public Backend, public WindowFramework, public System
   std::vector<Handler> HandlersFor(const GbkText& unit, Event event);
   template <class T>
   T Take(std::deque<T>& queue, T cancel);
+  void Record(Shown shown);
 
   mutable std::recursive_mutex mutex_;
   GbkText program_folder_, program_file_, command_line_, current_directory_;
@@ -185,7 +187,7 @@ class ScriptedHost final : public Backend, public WindowFramework, public System
   GbkText failing_classes_key_;
   std::map<GbkText, GbkText> drop_targets_;  // on_unit -> drop target unit
   std::function<void()> message_loop_;
-  std::function<void()> while_file_dialog_;
+  std::function<void(const Shown&)> observer_;
 };
 
 // Reads and writes Windows-style profile files ("[section]", "key=value"),

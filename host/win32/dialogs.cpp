@@ -20,29 +20,33 @@ bool MessageOkCancel(const std::string& text, const std::string& caption) {
   return MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OKCANCEL | MB_TASKMODAL) == IDOK;
 }
 
-bool ChooseFile(const FileDialogRequest& request, const std::string& default_extension, std::string* path) {
+FileDialogSettings::FileDialogSettings(const FileDialogRequest& request, const std::string& default_extension)
+    : filter_(ReplaceSingleByte(request.filter, '|', '\0')),
+      initial_folder_(request.initial_folder),
+      default_extension_(default_extension),
+      // Room for long paths; the dialog fails rather than truncating.
+      file_(MAX_PATH * 8, '\0') {
   // "描述|模式" pairs become the NUL-separated list ending in two NULs.
-  std::string filter = ReplaceSingleByte(request.filter, '|', '\0');
-  filter.append(2, '\0');
-  // Room for long paths; the dialog fails rather than truncating.
-  std::vector<char> file(MAX_PATH * 8, '\0');
-  std::memcpy(file.data(), request.file_name.data(), std::min(request.file_name.size(), file.size() - 1));
-
-  OPENFILENAMEA dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.lpstrFilter = request.filter.empty() ? nullptr : filter.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = file.data();
-  dialog.nMaxFile = static_cast<DWORD>(file.size());
-  dialog.lpstrInitialDir = request.initial_folder.empty() ? nullptr : request.initial_folder.c_str();
-  dialog.lpstrDefExt = default_extension.empty() ? nullptr : default_extension.c_str();
+  filter_.append(2, '\0');
+  std::memcpy(file_.data(), request.file_name.data(), std::min(request.file_name.size(), file_.size() - 1));
+  record_.lStructSize = sizeof record_;
+  record_.lpstrFilter = request.filter.empty() ? nullptr : filter_.c_str();
+  record_.nFilterIndex = 1;
+  record_.lpstrFile = file_.data();
+  record_.nMaxFile = static_cast<DWORD>(file_.size());
+  record_.lpstrInitialDir = initial_folder_.empty() ? nullptr : initial_folder_.c_str();
+  record_.lpstrDefExt = default_extension_.empty() ? nullptr : default_extension_.c_str();
   // No OFN_NOCHANGEDIR: the programs' dialog may move the current directory.
   // The read-only box would be ignored, so it is not offered.
-  dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                 (request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  BOOL chosen = request.save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
+  record_.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                  (request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+}
+
+bool ChooseFile(const FileDialogRequest& request, const std::string& default_extension, std::string* path) {
+  FileDialogSettings settings(request, default_extension);
+  BOOL chosen = request.save ? GetSaveFileNameA(settings.record()) : GetOpenFileNameA(settings.record());
   if (!chosen) return false;
-  *path = file.data();
+  *path = settings.file();
   return true;
 }
 

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include <string>
+#include <vector>
 
 #include "host/window.h"
 
@@ -14,6 +16,26 @@ namespace win32 {
 void MessageOk(const std::string& text, const std::string& caption);
 // OK and Cancel, no icon, task-modal, no owner; true for OK.
 bool MessageOkCancel(const std::string& text, const std::string& caption);
+
+// The record one showing of the open or save dialog is given, and the texts
+// it points at (so it stays where it was built).
+class FileDialogSettings {
+ public:
+  // `default_extension` empty: none.
+  FileDialogSettings(const FileDialogRequest& request, const std::string& default_extension);
+  FileDialogSettings(const FileDialogSettings&) = delete;
+  FileDialogSettings& operator=(const FileDialogSettings&) = delete;
+  OPENFILENAMEA* record() { return &record_; }
+  // The file name in the record's buffer.
+  std::string file() const { return file_.data(); }
+
+ private:
+  std::string filter_;
+  std::string initial_folder_;
+  std::string default_extension_;
+  std::vector<char> file_;
+  OPENFILENAMEA record_{};
+};
 
 // The open or save dialog without owner. `default_extension` empty: none.
 bool ChooseFile(const FileDialogRequest& request, const std::string& default_extension, std::string* path);

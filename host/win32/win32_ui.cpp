@@ -23,9 +23,25 @@ constexpr UINT kRunPosted = WM_APP + 2;
 // Unit i of a window has control id (or menu command) kFirstUnitId + i.
 constexpr UINT kFirstUnitId = 1000;
 
-constexpr DWORD kTitledStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-// A window without a title has no caption bar, so its units fit its frame.
-constexpr DWORD kUntitledStyle = WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
+// Every window has a caption bar with a close box, so the user can always
+// close it (and the shell gives it a task-bar button); one without a title
+// shows an empty one.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// The frame an untitled window's size is meant for: a thin border and no
+// caption bar. Its frame grows by the difference, so its units keep their room.
+constexpr DWORD kUntitledFrame = WS_POPUP | WS_BORDER;
+
+SIZE FrameSize(const WindowDef& def) {
+  SIZE size = {def.width, def.height};
+  if (def.title != nullptr) return size;
+  RECT bare = {0, 0, 0, 0};
+  RECT titled = {0, 0, 0, 0};
+  AdjustWindowRectEx(&bare, kUntitledFrame, FALSE, 0);
+  AdjustWindowRectEx(&titled, kWindowStyle, FALSE, 0);
+  size.cx += (titled.right - titled.left) - (bare.right - bare.left);
+  size.cy += (titled.bottom - titled.top) - (bare.bottom - bare.top);
+  return size;
+}
 
 std::vector<std::string> SplitItems(const char* items) {
   std::vector<std::string> parts;
@@ -205,9 +221,9 @@ bool Win32Ui::Load(const WindowDef& def) {
   window->units.resize(def.unit_count > 0 ? static_cast<std::size_t>(def.unit_count) : 0);
   for (std::size_t i = 0; i < window->units.size(); ++i) window->units[i].def = &def.units[i];
 
-  HWND hwnd = CreateWindowExA(0, kWindowClass, def.title != nullptr ? def.title : "",
-                              def.title != nullptr ? kTitledStyle : kUntitledStyle, def.left, def.top, def.width,
-                              def.height, nullptr, nullptr, GetModuleHandleA(nullptr), window);
+  const SIZE size = FrameSize(def);
+  HWND hwnd = CreateWindowExA(0, kWindowClass, def.title != nullptr ? def.title : "", kWindowStyle, def.left,
+                              def.top, size.cx, size.cy, nullptr, nullptr, GetModuleHandleA(nullptr), window);
   if (hwnd == nullptr) {
     windows_.pop_back();
     return false;
@@ -498,7 +514,15 @@ void Win32Ui::CloseWindow(const GbkText& window) {
 
 void Win32Ui::SetText(const GbkText& unit, const GbkText& text) {
   OnWindowThread([&] {
-    if (HWND hwnd = HandleOf(unit)) Control(hwnd).SetText(text);
+    HWND hwnd = HandleOf(unit);
+    if (hwnd == nullptr) return;
+    Control(hwnd).SetText(text);
+    // On the screen now: the window thread may go on with long work (a
+    // command-line install) before it takes a message again. Painted, what
+    // was drawn may still wait in the display driver (Wine's does) until the
+    // thread waits for messages: a wait of no time hands it over.
+    UpdateWindow(hwnd);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
   });
 }
 

@@ -543,9 +543,12 @@ TEST_F(Commands, ChooseButtonSetsAndCancelEmptiesTheFolder) {
 // ---- File type and command line -------------------------------------------
 
 TEST(CommandLine, JoinCommandLine) {
+  // The program's own path; rows that do not name it run from elsewhere.
+  const GbkText spaced = "C:\\Program Files\\Qelmar 工具\\patchmaker.exe";
   struct Case {
     GbkText line;
     GbkText joined;
+    GbkText program = "D:\\elsewhere\\pm.exe";
   };
   const Case cases[] = {
       {"C:\\p\\patchmaker.exe", ""},
@@ -559,9 +562,21 @@ TEST(CommandLine, JoinCommandLine) {
       {"pm.exe D:\\誠\\東.patch2", "D:\\誠\\東.patch2"},
       {"pm.exe \"D:\\誠\"x", "D:\\誠 x"},
       {"pm.exe \"unclosed arg", "unclosed arg"},
+      // A lead byte takes a double quote after it, quoted or plain.
+      {"pm.exe \"a\x81\"b\" c", "a\x81\"b c"},
+      {"pm.exe x\x81\"y", "x\x81\"y"},
+      // The association's command: the program's own path, unquoted, blanks and all.
+      {spaced + " C:\\my games\\x.patch2", "C:\\my games\\x.patch2", spaced},
+      {"c:\\PROGRAM files\\qelmar 工具\\PatchMaker.EXE x.patch2", "x.patch2", spaced},
+      {spaced, "", spaced},
+      {"\"" + spaced + "\" x.patch2", "x.patch2", spaced},
+      {spaced + "x y", "Files\\Qelmar 工具\\patchmaker.exex y", spaced},
+      // Only ASCII letters match in either case: 0x81 0x41 is not 0x81 0x61.
+      {"C:\\Q \x81\x61\\pm.exe x", "\x81\x61\\pm.exe x", "C:\\Q \x81\x41\\pm.exe"},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(testing_support::ToHex(patchmaker::JoinCommandLine(c.line)), testing_support::ToHex(c.joined)) << c.line;
+    EXPECT_EQ(testing_support::ToHex(patchmaker::JoinCommandLine(c.line, c.program)), testing_support::ToHex(c.joined))
+        << c.line;
 }
 
 TEST(CommandLine, FileTypeValuesInOrderStoppingAtTheFirstFailure) {
@@ -1100,6 +1115,106 @@ TEST(Deflate, TheStreamIsZlibsOneShotCompressAtTheDefaultLevel) {
     EXPECT_EQ(ours.size(), expected.size()) << c.what;
     EXPECT_TRUE(ours == expected) << c.what;
   }
+}
+
+// ---- Command lines, drops and the loading window ------------------------------
+
+TEST_F(Commands, CommandLinesThatInstall) {
+  struct Case {
+    const char* what;
+    GbkText program_folder;  // "": the fixture's
+    GbkText patch_name;
+    bool own_path_first;  // the line starts with the program's own path, else another
+  };
+  const Case cases[] = {
+      // Exactly what the association's command gives: neither path quoted.
+      {"program in a folder with blanks", "\\Program Files\\Qelmar 工具", "with blank.patch2", true},
+      {"any extension", "", "with blank.bin", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const GbkText folder = program_.path() + c.program_folder;
+    ScriptedHost host(folder);
+    host.SetUserRegistry("Software\\Vantro\\QelmarClient", "QelmarPath", game_);
+    const GbkText content = GbkText("from ") + c.what;
+    const GbkText patch = File(c.patch_name, fixtures::MakePatch({{"b.txt", patchmaker::DeflateRawStream(content),
+                                                                   static_cast<std::int32_t>(content.size())}}));
+    const GbkText program = c.own_path_first ? folder + "\\patchmaker.exe" : GbkText("C:\\tools\\patchmaker.exe");
+    host.SetCommandLine(program + " " + patch);
+    EXPECT_EQ(Run(host, [] {}), 0);
+    EXPECT_EQ(host.messages(), (Messages{{"提示", patch + "\r\n安装成功"}}));
+    EXPECT_EQ(Entry("b.txt"), content);
+    host::ResetBindingForTests();
+    fixtures::BindLibrary();
+  }
+}
+
+TEST_F(Commands, TheLoadingWindowNamesThePatchBeforeItsInstallStarts) {
+  WriteConfig(game_);
+  ScriptedHost host(program_.path());
+  const GbkText bad = File("bad.patch2", "no patch at all");
+  host.SetCommandLine("C:\\tools\\patchmaker.exe " + bad);
+  GbkText label_at_failure;
+  host.OnShown([&](const ScriptedHost::Shown&) { label_at_failure = host.GetText(patchmaker::kLoadingLabel); });
+  Run(host, [&] {
+    // Either window may be closed first; both are the user's to close.
+    EXPECT_TRUE(host.UserCloses(patchmaker::kMainWindow));
+    EXPECT_TRUE(host.UserCloses(patchmaker::kLoadingWindow));
+    EXPECT_TRUE(host.loaded_windows().empty());
+  });
+  EXPECT_EQ(label_at_failure, bad + "\r\n载入中：");
+  EXPECT_EQ(host.messages(), (Messages{{"提示", "打开补丁失败"}}));
+}
+
+TEST_F(Commands, EachDroppedPatchOnTheGeneratePageIsTakenOnItsOwn) {
+  ScriptedHost host(program_.path());
+  const GbkText first = File("first.patch2", fixtures::MakePatch({{"x1", "s1", 1}, {"x2", "s2", 2}}));
+  const GbkText second = File("second.patch2", fixtures::MakePatch({{"y1", "t1", 1}}));
+  const Bytes stream = patchmaker::DeflateRawStream("old");
+  const GbkText index = "o.txt|0|" + std::to_string(stream.size()) + "|3\r\n";
+  const auto old_patch = [&](const GbkText& name) {
+    return File(name, fixtures::MakeRawPatch(patchmaker::PatchVersion::kV01, 1, stream, index,
+                                             static_cast<std::int32_t>(stream.size())));
+  };
+  const GbkText kept = old_patch("kept.patch"), converted = old_patch("converted.patch");
+  host.AnswerQuestion(false);
+  host.AnswerQuestion(true);
+  Run(host, [&] {
+    host.SetChecked(patchmaker::kClearCheck, true);
+    host.Drop(first + "\r\n" + second + "\r\n" + kept + "\r\n" + converted + "\r\n");
+    // Each load emptied the list first: the second patch's entry alone.
+    ASSERT_EQ(host.RowCount(patchmaker::kList), 1);
+    EXPECT_EQ(host.ItemText(patchmaker::kList, 0, 0), "y1");
+    EXPECT_EQ(host.ItemText(patchmaker::kList, 0, 1), "内部ID1");
+  });
+  int conversion_questions = 0;
+  for (const auto& shown : host.shown())
+    if (shown.kind == ScriptedHost::Shown::Question && shown.text == "是否将旧格式.patch补丁转存新.patch2补丁")
+      ++conversion_questions;
+  EXPECT_EQ(conversion_questions, 2) << "one question per .patch";
+  EXPECT_FALSE(std::filesystem::exists(NativeFolder(kept + "2")));
+  EXPECT_TRUE(std::filesystem::exists(NativeFolder(converted + "2")));
+}
+
+TEST_F(Commands, DropOnTheInstallPageCountsEmptyPiecesAndLeavesTheEditBox) {
+  ScriptedHost host(program_.path());
+  const GbkText shown_folder = "C:\\elsewhere";
+  host.SetUserRegistry("Software\\Vantro\\QelmarClient", "QelmarPath", shown_folder);
+  const GbkText patch = Patch();
+  const GbkText dropped = patch + "\r\n\r\n" + program_.File("notes.txt") + "\r\n";
+  host.AnswerQuestion(true);
+  Run(host, [&] {
+    WriteConfig(game_);
+    host.SetCurrentPage(patchmaker::kTab, 1);
+    host.Drop(dropped);
+    EXPECT_EQ(patchmaker::InstallDirectory(), game_);
+    EXPECT_EQ(host.GetText(patchmaker::kFolderEdit), shown_folder);
+  });
+  const auto shown = host.shown();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown[0].text, "是否安装以下3个补丁\r\n" + dropped) << "the empty piece counts";
+  EXPECT_EQ(host.messages(), (Messages{{"提示", patch + "\r\n安装成功"}}));
+  EXPECT_EQ(Entry("a.txt"), "new a");
 }
 
 }  // namespace

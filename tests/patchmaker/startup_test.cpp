@@ -153,4 +153,87 @@ TEST_F(StartupTest, WindowDefinitions) {
   EXPECT_STREQ(loading.units[0].caption, "载入中");
 }
 
+// Both windows unit by unit: type, name, caption, place, size, parent and page.
+TEST_F(StartupTest, EveryUnitOfBothWindows) {
+  using host::UnitType;
+  struct Unit {
+    UnitType type;
+    const char* name;
+    const char* caption;  // "" also for none
+    int left, top, width, height;
+    const char* parent;  // null: the window
+    int page;
+    const char* items;
+    int item_width;
+  };
+  const Unit main_units[] = {
+      {UnitType::Tab, "选择夹1", "", 10, 10, 415, 250, nullptr, -1, "补丁生成|补丁安装", 0},
+      {UnitType::ListView, "超级列表框1", "", 19, 32, 380, 180, "选择夹1", 0, "欲替换的包内文件名|替换文件", 180},
+      {UnitType::CheckBox, "选择框1", "载入补丁前 清空列表", 150, 4, 152, 13, "选择夹1", 0, nullptr, 0},
+      {UnitType::FileDialog, "通用对话框1", "", 102, 126, 64, 40, "选择夹1", 0, "patch", 0},
+      {UnitType::DropTarget, "拖放对象1", "", 244, 110, 56, 32, "选择夹1", 0, nullptr, 0},
+      {UnitType::ProgressBar, "进度条1", "", 19, 222, 323, 16, "选择夹1", 0, nullptr, 0},
+      {UnitType::Button, "按钮1", "生成", 346, 216, 50, 25, "选择夹1", 0, nullptr, 0},
+      {UnitType::GroupBox, "分组框1", "Qelmar的安装目录", 27, 36, 350, 80, "选择夹1", 1, nullptr, 0},
+      {UnitType::Edit, "编辑框1", "", 38, 66, 256, 30, "选择夹1", 1, nullptr, 0},
+      {UnitType::Button, "按钮2", "选择", 300, 65, 60, 30, "选择夹1", 1, nullptr, 0},
+      {UnitType::GroupBox, "分组框2", "补丁安装", 26, 144, 350, 80, "选择夹1", 1, nullptr, 0},
+      {UnitType::Button, "按钮3", "安装", 274, 28, 60, 30, "分组框2", -1, nullptr, 0},
+      {UnitType::ProgressBar, "进度条2", "", 36, 181, 258, 16, "选择夹1", 1, nullptr, 0},
+      {UnitType::StatusBar, "状态条1", nullptr, 0, 264, 444, 20, nullptr, -1, nullptr, 0},  // its credit: below
+      {UnitType::PopupMenu, "菜单", "菜单", 0, 0, 0, 0, nullptr, -1, nullptr, 0},
+      {UnitType::MenuItem, "删除", "删除", 0, 0, 0, 0, "菜单", -1, nullptr, 0},
+  };
+  const Unit loading_units[] = {
+      {UnitType::Label, "标签1", "载入中", 24, 16, 320, 48, nullptr, -1, nullptr, 0},
+      {UnitType::ProgressBar, "进度条1", "", 8, 72, 360, 16, nullptr, -1, nullptr, 0},
+  };
+  const auto text = [](const char* s) { return std::string(s != nullptr ? s : ""); };
+  const auto find = [&](const host::WindowDef& window, const std::string& name) -> const host::UnitDef* {
+    for (int k = 0; k < window.unit_count; ++k)
+      if (text(window.units[k].name) == name) return &window.units[k];
+    return nullptr;
+  };
+  const auto compare = [&](const host::WindowDef& window, const Unit* expected, std::size_t count) {
+    SCOPED_TRACE(window.name);
+    ASSERT_EQ(window.unit_count, static_cast<int>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+      const Unit& e = expected[i];
+      SCOPED_TRACE(e.name);
+      const host::UnitDef* found = find(window, e.name);
+      ASSERT_NE(found, nullptr);
+      EXPECT_EQ(found->type, e.type);
+      if (e.caption != nullptr) {
+        EXPECT_EQ(text(found->caption), e.caption);
+      }
+      EXPECT_EQ(found->left, e.left);
+      EXPECT_EQ(found->top, e.top);
+      EXPECT_EQ(found->width, e.width);
+      EXPECT_EQ(found->height, e.height);
+      EXPECT_EQ(text(found->parent), text(e.parent));
+      EXPECT_EQ(found->page, e.page);
+      EXPECT_EQ(text(found->items), text(e.items));
+      EXPECT_EQ(found->item_width, e.item_width);
+    }
+  };
+  const host::WindowDef& main = patchmaker::MainWindow();
+  EXPECT_STREQ(main.name, "MainWindow");
+  EXPECT_EQ(text(main.title), "《Qelmar》补丁生成与安装V0.23  增量补丁专用");
+  EXPECT_EQ((std::vector<int>{main.left, main.top, main.width, main.height}), (std::vector<int>{50, 50, 450, 310}));
+  EXPECT_TRUE(main.visible);
+  compare(main, main_units, std::size(main_units));
+  const host::UnitDef* status = find(main, "状态条1");
+  const std::string credit = status != nullptr ? text(status->caption) : "";
+  EXPECT_FALSE(credit.empty()) << "the status bar shows a credit";
+  EXPECT_EQ(credit.find_first_of("\r\n"), std::string::npos) << "on one line";
+
+  const host::WindowDef& loading = patchmaker::LoadingWindow();
+  EXPECT_STREQ(loading.name, "LoadingWindow");
+  EXPECT_EQ(text(loading.title), "") << "no title";
+  EXPECT_EQ((std::vector<int>{loading.left, loading.top, loading.width, loading.height}),
+            (std::vector<int>{50, 50, 380, 103}));
+  compare(loading, loading_units, std::size(loading_units));
+  EXPECT_EQ(loading.event_count, 0);
+}
+
 }  // namespace

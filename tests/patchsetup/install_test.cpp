@@ -510,7 +510,10 @@ TEST_F(SetupInstall, TheWorkerTakesTheFolderChosenWhileItsDialogWasOpen) {
   ScriptedHost host(program_.path(), "patchsetup.exe");
   host.AnswerFileDialog(File("p.patch2", PatchBytes(p, PatchVersion::kV02)));
   host.AnswerFolderPicker(later);
-  host.WhileFileDialogOpen([&] { host.Click(patchsetup::kChooseButton); });
+  // "选择" clicked while the open dialog is up.
+  host.OnShown([&](const ScriptedHost::Shown& s) {
+    if (s.kind == ScriptedHost::Shown::FileDialog) host.Click(patchsetup::kChooseButton);
+  });
   Run(host, [&] { host.Click(patchsetup::kInstallButton); });
   EXPECT_EQ(host.messages(), (Messages{{kInfo, kSuccess}}));
   EXPECT_EQ(Read(ArchiveIn(later)), Expected(archive, p, {0})) << "installed where the folder pointed at the end";

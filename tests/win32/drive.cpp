@@ -103,6 +103,14 @@ HWND FindTopLevel(DWORD process, const wchar_t* window_class, const wchar_t* tit
   return search.found;
 }
 
+bool LiesInside(HWND child, HWND window) {
+  RECT client{}, rect{};
+  if (child == nullptr || !GetClientRect(window, &client) || !GetWindowRect(child, &rect)) return false;
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  return rect.left >= client.left && rect.right <= client.right && rect.top >= client.top &&
+         rect.bottom <= client.bottom;
+}
+
 bool HasIcon(HWND dialog) {
   for (HWND hwnd : ChildrenOfClass(dialog, L"Static")) {
     if ((StyleOf(hwnd) & SS_TYPEMASK) != SS_ICON) continue;

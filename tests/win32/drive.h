@@ -48,6 +48,9 @@ HWND FindChild(HWND root, const wchar_t* window_class, const wchar_t* text = nul
 // A visible top-level window of the process with that class (and title).
 HWND FindTopLevel(DWORD process, const wchar_t* window_class, const wchar_t* title = nullptr);
 
+// Whether `child` lies whole inside the client area of `window`.
+bool LiesInside(HWND child, HWND window);
+
 // Wine's box keeps its icon static, visible but empty, when there is no icon.
 bool HasIcon(HWND dialog);
 // The file dialog's name field: the Edit with id 0x47c (inside the

@@ -135,9 +135,13 @@ void FirstPhase(Demo& demo) {
 
   Check(demo.side != nullptr, "the second window was loaded by Created");
   if (demo.side != nullptr) {
-    Check((StyleOf(demo.side) & WS_CAPTION) != WS_CAPTION, "the untitled window has no caption bar");
+    Check((StyleOf(demo.side) & WS_CAPTION) == WS_CAPTION && (StyleOf(demo.side) & WS_SYSMENU) != 0 &&
+              TextOf(demo.side).empty(),
+          "the untitled window has a caption bar, empty, and a close box");
     HWND side_label = FindChild(demo.side, L"Static");
     HWND side_progress = FindChild(demo.side, PROGRESS_CLASSW);
+    Check(LiesInside(side_label, demo.side) && LiesInside(side_progress, demo.side),
+          "  its units keep their room inside it");
     Check(side_label != nullptr && TextOf(side_label) == L"副窗口已载入", "\"window.unit\" names set a label of it");
     Check(side_progress != nullptr && Send(side_progress, PBM_GETPOS) == 60, "and its progress bar");
   }

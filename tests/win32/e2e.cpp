@@ -24,6 +24,14 @@
 //                  own patch on the command line, into one Data.vnt
 //   drop-beside-generation  a failed command-line install, a long generation
 //                  started, a patch dropped on the install page meanwhile
+//   blanks-prepare patchmaker copied into "C:\Program Files\Qelmar 工具" with
+//                  a game folder of its own
+//   blanks-install the association's command there, for a patch path with
+//                  blanks: installed, exit code 0
+//   blanks-failed  the same command for a patch that never comes: the loading
+//                  window names it while the install waits, the install fails,
+//                  and the user closes both windows (the loading window by its
+//                  close box): exit code 0
 // Usage: e2e PHASE [PROGRAM_FOLDER]. Prints "geometry WxH+X+Y" for a
 // screenshot, and "N passed, M failed" on its last line.
 #include <windows.h>
@@ -390,6 +398,45 @@ std::wstring ClassesDefault(const wchar_t* key) {
   return value;
 }
 
+// Starts the command line as the shell would, from `folder` (C:\e2e unless
+// given), suspended when asked; `program`, when given, names the program
+// apart, so that the program gets the line exactly as it stands (Wine quotes
+// an unquoted program path with blanks that it has to find itself; Windows
+// does not). The program gets none of the driver's handles: the script reads
+// this phase's output until every holder of that pipe has ended. Null handles
+// when it did not start.
+PROCESS_INFORMATION StartProcess(std::wstring command, const std::wstring& program = std::wstring(),
+                                 const std::wstring& folder = kRoot, bool suspended = false) {
+  for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+    SetHandleInformation(GetStdHandle(which), HANDLE_FLAG_INHERIT, 0);
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                            OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = null;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), &command[0], nullptr, nullptr, TRUE,
+                      suspended ? CREATE_SUSPENDED : 0, nullptr, folder.c_str(), &startup, &started))
+    started = PROCESS_INFORMATION{};
+  CloseHandle(null);
+  return started;
+}
+
+// Waits for the process to end by itself; answers its exit code, or ends it
+// and answers -1.
+int ExitCodeOf(HANDLE process, DWORD timeout_ms = 15000) {
+  if (WaitForSingleObject(process, timeout_ms) != WAIT_OBJECT_0) {
+    TerminateProcess(process, 99);
+    WaitForSingleObject(process, 5000);
+    return -1;
+  }
+  DWORD code = 1;
+  GetExitCodeProcess(process, &code);
+  return static_cast<int>(code);
+}
+
 // Opens the patch as the shell would, through the association's command.
 void CommandLinePhase(const std::wstring& program_folder) {
   const std::wstring program = program_folder + L"\\patchmaker.exe";
@@ -401,22 +448,8 @@ void CommandLinePhase(const std::wstring& program_folder) {
   if (command.size() < 2 || command.compare(command.size() - 2, 2, L"%1") != 0) return;
   command.replace(command.size() - 2, 2, kThird);
 
-  // The program gets none of the driver's handles: the script reads this
-  // phase's output until every holder of that pipe has ended.
-  for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
-    SetHandleInformation(GetStdHandle(which), HANDLE_FLAG_INHERIT, 0);
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                            OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = null;
-  PROCESS_INFORMATION started{};
-  Check(CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, kRoot.c_str(), &startup, &started) !=
-            FALSE,
-        "patchmaker started with the patch's path unquoted, blanks and all");
-  CloseHandle(null);
+  PROCESS_INFORMATION started = StartProcess(command);
+  Check(started.hProcess != nullptr, "patchmaker started with the patch's path unquoted, blanks and all");
   if (started.hProcess == nullptr) return;
   CloseHandle(started.hThread);
   HWND loading = nullptr;
@@ -494,25 +527,9 @@ const std::wstring kParallelGame = kRoot + L"\\并行";
 const std::wstring kBesideGame = kRoot + L"\\生成时安装";
 const std::wstring kBesideSources = kRoot + L"\\大文件";
 
-// Starts patchmaker from `program_folder` with `arguments`, suspended or not,
-// sharing none of the driver's handles.
+// Starts patchmaker from `program_folder` with `arguments`, suspended or not.
 PROCESS_INFORMATION StartMaker(const std::wstring& program_folder, const std::wstring& arguments, bool suspended) {
-  for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
-    SetHandleInformation(GetStdHandle(which), HANDLE_FLAG_INHERIT, 0);
-  std::wstring command = program_folder + L"\\patchmaker.exe " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
-                      program_folder.c_str(), &startup, &started))
-    started = PROCESS_INFORMATION{};
-  return started;
-}
-
-DWORD ExitCodeAfter(HANDLE process, DWORD timeout_ms) {
-  DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process, timeout_ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-  return code;
+  return StartProcess(program_folder + L"\\patchmaker.exe " + arguments, std::wstring(), program_folder, suspended);
 }
 
 // A big archive, so that installs take long enough to meet: the original
@@ -589,7 +606,7 @@ void ParallelPhase(const std::wstring& program_folder) {
   }, 180000);
   Check(messages, "every process said \"安装成功\"");
   for (int p = 0; p < 3; ++p) {
-    const DWORD code = ExitCodeAfter(started[p].hProcess, 30000);
+    const int code = ExitCodeOf(started[p].hProcess, 30000);
     if (code != 0) std::printf("     process %d: exit code %lu\n", p, code);
     Check(code == 0, "  and ended with exit code 0");
     CloseHandle(started[p].hProcess);
@@ -694,10 +711,192 @@ void DropBesideGenerationPhase(const std::wstring& program_folder) {
   Check(search == INVALID_HANDLE_VALUE, "  and no temporary file is left");
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
   PostMessageW(m.main, WM_CLOSE, 0, 0);
-  const DWORD code = ExitCodeAfter(m.process, 30000);
+  const int code = ExitCodeOf(m.process, 30000);
   Check(code == 0, "closing the main window ends the program with exit code 0");
   CloseHandle(m.process);
   m.process = nullptr;
+}
+
+// ---- patchmaker in a folder with blanks, opened from the shell ----------------------
+
+// What the association's command gives when patchmaker lies there: the
+// program's path, a blank and the patch's path, neither quoted.
+const std::wstring kBlankProgramFolder = L"C:\\Program Files\\Qelmar 工具";
+const std::wstring kBlankProgram = kBlankProgramFolder + L"\\patchmaker.exe";
+const std::wstring kBlankGame = kRoot + L"\\Qelmar-blanks";
+// A patch that never comes: reading it waits until the driver lets go.
+const std::wstring kSlowPatch = L"\\\\.\\pipe\\qelmar-e2e-patch";
+
+void BlanksPreparePhase(const std::wstring& maker_folder) {
+  bool ok = MakeFolders(kBlankProgramFolder) && MakeFolders(kBlankGame) &&
+            CopyFileW((maker_folder + L"\\patchmaker.exe").c_str(), kBlankProgram.c_str(), FALSE) &&
+            WritePrivateProfileStringW(L"目录", L"安装目录", kBlankGame.c_str(),
+                                       (kBlankProgramFolder + L"\\Config.ini").c_str()) &&
+            WriteBytes(kBlankGame + L"\\Data.vnt", game::BuildArchive(game::OriginalFiles()));
+  Check(ok, "patchmaker copied into C:\\Program Files\\Qelmar 工具, its Config.ini naming a game folder of its own");
+}
+
+void BlanksInstallPhase() {
+  PROCESS_INFORMATION started = StartProcess(kBlankProgram + L" " + kThird, kBlankProgram);
+  Check(started.hProcess != nullptr, "patchmaker started as \"<program> <patch>\", both with blanks, unquoted");
+  if (started.hProcess == nullptr) return;
+  CloseHandle(started.hThread);
+  if (!AnswerMessage(started.dwProcessId, L"提示", kThird + L"\r\n安装成功", "the patch is installed"))
+    PrintDialogs(started.dwProcessId);
+  Check(ExitCodeOf(started.hProcess) == 0, "  and the program ends with exit code 0");
+  CloseHandle(started.hProcess);
+  CheckArchive(kBlankGame, game::Updated(game::OriginalFiles(), ThirdPatch(), true),
+               "Data.vnt there holds the third patch's map");
+  Check(ClassesDefault(L"patch2file\\shell\\open\\command") == kBlankProgram + L" %1",
+        "the association the program wrote gives exactly that command");
+}
+
+// The screen's pixels in a rectangle, as the display shows them, 0x00RRGGBB
+// row by row; empty when they cannot be read.
+std::vector<DWORD> ScreenPixels(const RECT& area) {
+  const LONG width = area.right - area.left, height = area.bottom - area.top;
+  std::vector<DWORD> pixels;
+  if (width <= 0 || height <= 0) return pixels;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap != nullptr) {
+    HGDIOBJ before = SelectObject(memory, bitmap);
+    if (BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY)) {
+      const DWORD* first = static_cast<const DWORD*>(bits);
+      pixels.assign(first, first + width * height);
+    }
+    SelectObject(memory, before);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// Dark (text) and light (background) pixels in rows [from, to) of an area.
+struct Ink {
+  int dark = 0, light = 0, all = 0;
+};
+Ink InkOf(const std::vector<DWORD>& pixels, LONG width, LONG from, LONG to) {
+  Ink ink;
+  for (LONG y = from; y < to; ++y) {
+    for (LONG x = 0; x < width; ++x) {
+      const std::size_t at = static_cast<std::size_t>(y * width + x);
+      if (at >= pixels.size()) return ink;
+      const DWORD p = pixels[at];
+      const int luma = (299 * ((p >> 16) & 0xFF) + 587 * ((p >> 8) & 0xFF) + 114 * (p & 0xFF)) / 1000;
+      ink.dark += luma < 96;
+      ink.light += luma > 160;
+      ++ink.all;
+    }
+  }
+  return ink;
+}
+
+// The label shows two lines on the screen, the patch's path and "载入中：",
+// where its first caption "载入中" had one: ink on its second line (rows 16
+// to 29 in the host's 9-point font), none below, background around it.
+bool ShowsTwoLines(HWND label) {
+  RECT area{};
+  GetWindowRect(label, &area);
+  const LONG width = area.right - area.left;
+  const std::vector<DWORD> pixels = ScreenPixels(area);
+  const Ink second = InkOf(pixels, width, 16, 30), below = InkOf(pixels, width, 34, area.bottom - area.top);
+  return second.dark >= 8 && second.light * 2 > second.all && below.dark == 0 && below.light * 2 > below.all;
+}
+
+// The visible window of the process with the host's class, found without
+// sending it anything (its thread may be busy).
+HWND HostWindowOf(DWORD process) { return FindTopLevel(process, kWindowClass, nullptr); }
+
+// The text a window was given, read without sending it anything.
+std::wstring StoredText(HWND hwnd) {
+  wchar_t text[512] = {};
+  GetWindowTextW(hwnd, text, 512);
+  return text;
+}
+
+// A point of the window's close box, found as the window answers where a
+// point of its caption lies; false when its caption has none.
+bool CloseBox(HWND hwnd, POINT* at) {
+  RECT frame{};
+  GetWindowRect(hwnd, &frame);
+  POINT client = {0, 0};
+  ClientToScreen(hwnd, &client);
+  const LONG y = (frame.top + client.y) / 2;
+  for (LONG x = frame.right - 1; x > frame.left; --x) {
+    if (Send(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
+      *at = {x - 3, y};  // inside it, not on its edge
+      return Send(hwnd, WM_NCHITTEST, 0, MAKELPARAM(at->x, at->y)) == HTCLOSE;
+    }
+  }
+  return false;
+}
+
+void BlanksFailedPhase() {
+  HANDLE pipe = CreateNamedPipeW(kSlowPatch.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+  Check(pipe != INVALID_HANDLE_VALUE, "a patch path whose reading waits for the driver");
+  if (pipe == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED connect{};
+  connect.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const bool pending = !ConnectNamedPipe(pipe, &connect) && GetLastError() == ERROR_IO_PENDING;
+  PROCESS_INFORMATION started = StartProcess(kBlankProgram + L" " + kSlowPatch, kBlankProgram);
+  Check(started.hProcess != nullptr, "patchmaker started with the association's command for it");
+  if (started.hProcess == nullptr) return;
+  CloseHandle(started.hThread);
+  Check(!pending || WaitForSingleObject(connect.hEvent, 30000) == WAIT_OBJECT_0, "the install opens the patch");
+
+  // The window thread is inside the install now, reading the patch.
+  HWND loading = nullptr, label = nullptr;
+  WaitFor([&] { return (loading = HostWindowOf(started.dwProcessId)) != nullptr; }, 30000);
+  if (loading != nullptr) label = FindChild(loading, L"Static");
+  Check(label != nullptr && StoredText(label) == kSlowPatch + L"\r\n载入中：", "the loading window names the patch");
+  Check(label != nullptr && WaitFor([&] { return ShowsTwoLines(label); }, 3000),
+        "  on the screen, while the install waits for the patch");
+  Check(FindTopLevel(started.dwProcessId, L"#32770") == nullptr, "  (no message box yet)");
+  CloseHandle(connect.hEvent);
+  CloseHandle(pipe);  // the patch ends before its banner
+
+  AnswerMessage(started.dwProcessId, L"提示", L"打开补丁失败", "the install fails: \"打开补丁失败\"");
+  HWND main = nullptr;
+  Check(WaitFor([&] { return (main = FindWindowW(kWindowClass, kMakerTitle)) != nullptr && IsWindowVisible(main); }),
+        "then the main window shows");
+  Check(loading != nullptr && IsWindow(loading) && IsWindowVisible(loading), "  and the loading window stays open");
+  if (loading != nullptr && IsWindow(loading)) {
+    const LONG_PTR style = StyleOf(loading);
+    Check((style & WS_CAPTION) == WS_CAPTION && (style & WS_SYSMENU) != 0 && TextOf(loading).empty(),
+          "  with a caption bar, empty, and a close box");
+    Check(GetWindow(loading, GW_OWNER) == nullptr && (GetWindowLongPtrW(loading, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0,
+          "  unowned and no tool window: it has a task-bar button");
+    Check(LiesInside(label, loading) && LiesInside(FindChild(loading, PROGRESS_CLASSW), loading),
+          "  its label and progress bar whole inside it");
+  }
+
+  if (main != nullptr) PostMessageW(main, WM_CLOSE, 0, 0);
+  Check(main != nullptr && WaitFor([&] { return !IsWindow(main); }), "the user closes the main window");
+  Check(WaitForSingleObject(started.hProcess, 500) == WAIT_TIMEOUT && loading != nullptr && IsWindow(loading),
+        "  the program runs on with the loading window");
+  POINT close{};
+  const bool has_close_box = loading != nullptr && IsWindow(loading) && CloseBox(loading, &close);
+  Check(has_close_box, "the loading window's close box is there");
+  if (has_close_box) {
+    SetForegroundWindow(loading);
+    SetCursorPos(close.x, close.y);
+    Mouse(MOUSEEVENTF_LEFTDOWN);
+    Mouse(MOUSEEVENTF_LEFTUP);
+  }
+  Check(ExitCodeOf(started.hProcess) == 0, "a click on it closes the last window: the program ends, exit code 0");
+  CloseHandle(started.hProcess);
 }
 
 }  // namespace
@@ -721,6 +920,12 @@ int main() {
     ParallelPhase(folder);
   } else if (phase == L"drop-beside-generation") {
     DropBesideGenerationPhase(folder);
+  } else if (phase == L"blanks-prepare") {
+    BlanksPreparePhase(folder);
+  } else if (phase == L"blanks-install") {
+    BlanksInstallPhase();
+  } else if (phase == L"blanks-failed") {
+    BlanksFailedPhase();
   } else if (phase == L"setup" || phase == L"setup-close") {
     Setup s;
     if (Attach(&s)) {
