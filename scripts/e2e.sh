@@ -80,6 +80,7 @@ printf '[目录]\r\n保存目录=C:\\e2e\\大文件\r\n安装目录=C:\\e2e\\生
   >"$work/beside/Config.ini"
 smoke_phase parallel "$(windows_path "$work/parallel")"
 smoke_phase drop-beside-generation "$(windows_path "$work/beside")"
+
 echo "-- patchmaker in a folder with blanks, opened from the shell"
 smoke_phase blanks-prepare "$maker_win"
 smoke_phase blanks-install

@@ -607,7 +607,7 @@ void ParallelPhase(const std::wstring& program_folder) {
   Check(messages, "every process said \"安装成功\"");
   for (int p = 0; p < 3; ++p) {
     const int code = ExitCodeOf(started[p].hProcess, 30000);
-    if (code != 0) std::printf("     process %d: exit code %lu\n", p, code);
+    if (code != 0) std::printf("     process %d: exit code %d\n", p, code);
     Check(code == 0, "  and ended with exit code 0");
     CloseHandle(started[p].hProcess);
     CloseHandle(started[p].hThread);
