@@ -137,20 +137,13 @@ void OnInstallClicked(const host::EventArgs& /*args*/) {
 }
 
 void InstallPatchFromDialog() {
-  try {
-    InstallFromDialog();
-  } catch (const std::bad_alloc&) {
-    ShowOutOfMemory();  // nothing was written; the button comes back as the worker ends
-  }
+  // Out of memory, nothing was written; the button comes back as the worker ends.
+  if (!RunsInMemory([] { InstallFromDialog(); })) ShowOutOfMemory();
 }
 
 void InstallPatch(const GbkText& path, bool wait_for_turn) {
   bool installed = false;
-  try {
-    installed = InstallGiven(path, wait_for_turn);
-  } catch (const std::bad_alloc&) {
-    ShowOutOfMemory();
-  }
+  if (!RunsInMemory([&] { installed = InstallGiven(path, wait_for_turn); })) ShowOutOfMemory();
   host::WindowFramework& ui = host::Ui();
   if (!installed || !ui.IsLoaded(kLoadingWindow)) return;
   ui.CloseWindow(kLoadingWindow);

@@ -13,15 +13,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "host/framework.h"
 #include "host/platform.h"
 
 namespace patchmaker {
+
+using host::RunsInMemory;
 
 using GbkText = std::string;
 // A counted byte sequence held by value.
@@ -129,19 +130,5 @@ PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Byte
 // *stream; false when the file holds fewer bytes there than the line says.
 bool ReadEntryStream(host::File* file, const PatchIndexLine& line, Bytes* stream);
 
-// Runs `work`; false when it ran out of memory: std::bad_alloc, or
-// std::length_error for a byte string longer than the process can hold (about
-// 1 GiB in a 32-bit one). Any other exception passes on.
-template <class Work>
-bool RunsInMemory(Work&& work) {
-  try {
-    work();
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  } catch (const std::length_error&) {
-    return false;
-  }
-}
 
 }  // namespace patchmaker

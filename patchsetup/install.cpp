@@ -89,11 +89,8 @@ void InstallFromDialog(const PatchKind& kind) {
 // A worker's whole run; running out of memory is said, and nothing is written
 // then. The buttons come back as the worker's job ends.
 void RunWorker(const PatchKind& kind) {
-  try {
-    InstallFromDialog(kind);
-  } catch (const std::bad_alloc&) {
+  if (!host::RunsInMemory([&] { InstallFromDialog(kind); }))
     host::Ui().ShowMessage(patchmaker::OutOfMemoryText(), "提示");
-  }
 }
 
 void StartInstall(void (*worker)()) {

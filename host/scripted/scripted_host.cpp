@@ -226,7 +226,7 @@ bool ScriptedHost::LoadWindow(const WindowDef& def) {
   }
   for (int i = 0; i < def.event_count; ++i)
     if (def.events[i].unit == nullptr && def.events[i].event == Event::Created)
-      def.events[i].handler(EventArgs{Event::Created, {}});
+      RunGuarded(*this, [&] { def.events[i].handler(EventArgs{Event::Created, {}}); });
   return true;
 }
 
@@ -441,17 +441,19 @@ std::vector<Handler> ScriptedHost::HandlersFor(const GbkText& unit, Event event)
 
 void ScriptedHost::Fire(const GbkText& unit, Event event, const GbkText& text, bool* keep_open) {
   // Handlers run without the lock held, as on the window thread.
-  for (Handler h : HandlersFor(unit, event)) h(EventArgs{event, text, keep_open});
+  for (Handler h : HandlersFor(unit, event)) RunGuarded(*this, [&] { h(EventArgs{event, text, keep_open}); });
 }
 
 void ScriptedHost::StartWorker(std::function<void()> work) {
+  if (worker_mode_ == WorkerMode::Refused) return;  // dropped unrun, as when no thread can be started
+  // Run as the Win32 host runs a worker's work.
+  std::function<void()> guarded = [this, work = std::move(work)] { RunGuarded(*this, work); };
   if (worker_mode_ == WorkerMode::Inline) {
-    work();
+    guarded();
     return;
   }
-  if (worker_mode_ == WorkerMode::Refused) return;  // dropped unrun, as when no thread can be started
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  deferred_.push_back(std::move(work));
+  deferred_.push_back(std::move(guarded));
 }
 
 std::size_t ScriptedHost::RunDeferredWorkers() {

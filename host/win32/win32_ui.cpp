@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "host/system.h"
 #include "host/win32/controls.h"
 #include "host/win32/dialogs.h"
 #include "host/win32/drop_target.h"
@@ -131,7 +132,7 @@ DWORD WINAPI RunWorker(LPVOID parameter) {
   std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(parameter));
   // The shell's dialogs want an apartment on the thread that shows them.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  (*work)();
+  RunGuarded(host::Ui(), *work);
   if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }
@@ -334,7 +335,7 @@ void Win32Ui::Raise(const WindowDef& def, const char* unit, const EventArgs& arg
     if (same_unit) handlers.push_back(row.handler);
   }
   EventArgs copy = args;
-  for (Handler handler : handlers) handler(copy);
+  for (Handler handler : handlers) RunGuarded(*this, [&] { handler(copy); });
 }
 
 LRESULT CALLBACK Win32Ui::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
