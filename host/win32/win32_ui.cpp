@@ -335,7 +335,7 @@ void Win32Ui::Raise(const WindowDef& def, const char* unit, const EventArgs& arg
     if (same_unit) handlers.push_back(row.handler);
   }
   EventArgs copy = args;
-  for (Handler handler : handlers) RunGuarded(*this, [&] { handler(copy); });
+  for (Handler handler : handlers) RunGuarded(host::Ui(), [&] { handler(copy); });
 }
 
 LRESULT CALLBACK Win32Ui::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
