@@ -98,9 +98,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host.AnswerFileDialog(out);
     host.Click(patchmaker::kGenerateButton);
     const std::pair<GbkText, GbkText> done = host.messages().back();
+    // An index line cannot carry a name holding "|" or a line break, read by
+    // GBK characters, nor one whose last byte would take the "|" after it.
+    const auto unwritable = [](const GbkText& name) {
+      for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c >= 0x80) {
+          if (++i == name.size()) return true;
+        } else if (c == '|' || c == '\r' || c == '\n') {
+          return true;
+        }
+      }
+      return false;
+    };
     bool bad_name = false;
-    for (const auto& line : parsed.lines) bad_name = bad_name || line.name.find_first_of("|\r\n") != GbkText::npos ||
-                                                     line.name == patchmaker::kPlaceholderName;
+    for (const auto& line : parsed.lines)
+      bad_name = bad_name || unwritable(line.name) || line.name == patchmaker::kPlaceholderName;
     if (bad_name) {
       FUZZ_CHECK(done.first == "生成失败");
       return;
