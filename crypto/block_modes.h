@@ -211,7 +211,7 @@ class BlockCipherN : public BlockCipher {
     // c[0..kBlockWords) is CV, c[kBlockWords] the next four ciphertext bytes;
     // register l of the four is bytes l..l+B-1 of c.
     std::uint32_t c[kBlockWords + 1];
-    for (std::size_t k = 0; k < kBlockWords; ++k) c[k] = LoadLe32(cv_ + 4 * k);
+    LoadChain(c);
     for (; n - i >= 4; i += 4) {
       c[kBlockWords] = LoadLe32(x + i);  // read first: y may be x
       std::uint32_t w[kBlockWords][4];
@@ -228,10 +228,7 @@ class BlockCipherN : public BlockCipher {
 #pragma GCC unroll 4
       for (std::size_t k = 0; k < kBlockWords; ++k) c[k] = c[k + 1];
     }
-    // Copied out, so that c itself has no address and stays in registers.
-    std::uint32_t w[kBlockWords];
-    for (std::size_t k = 0; k < kBlockWords; ++k) w[k] = c[k];
-    StoreChain(w);
+    StoreChain(c);
     if (i < n) Cfb8<true>(x + i, y + i, n - i, one);
   }
 
