@@ -183,7 +183,7 @@ class BlockCipherN : public BlockCipher {
     const auto* x = static_cast<const std::uint8_t*>(in);
     auto* y = static_cast<std::uint8_t*>(out);
     std::uint32_t w[kBlockWords];
-    for (std::size_t k = 0; k < kBlockWords; ++k) w[k] = LoadLe32(cv_ + 4 * k);
+    LoadChain(w);
     for (std::uint32_t i = 0; i < n; ++i) {
       const std::uint8_t t = first_byte(w);
       const auto c = static_cast<std::uint8_t>(Decrypt ? x[i] : x[i] ^ t);
@@ -191,38 +191,44 @@ class BlockCipherN : public BlockCipher {
       for (std::size_t k = 0; k + 1 < kBlockWords; ++k) w[k] = w[k] >> 8 | w[k + 1] << 24;
       w[kBlockWords - 1] = w[kBlockWords - 1] >> 8 | static_cast<std::uint32_t>(c) << 24;
     }
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // GCC 12 builds StoreLe32 calls in a row as one wide store assembled byte
-    // by byte, and starts assembling inside the loop.
-    std::memcpy(cv_, w, B);
-#else
-    for (std::size_t k = 0; k < kBlockWords; ++k) StoreLe32(cv_ + 4 * k, w[k]);
-#endif
+    StoreChain(w);
   }
 
-  // 8-bit CFB decryption, four bytes at a time. A byte's register is the
-  // ciphertext before it, all known up front, so four blocks can run side by
-  // side instead of one after the other: four(w, t) answers T[0] of each of
-  // w[0..3] (CV words as for Cfb8) in t[0..3]; the last bytes go through one.
-  template <class FourBytes, class FirstByte>
-  void Cfb8DecryptFour(const void* in, void* out, std::uint32_t n, FourBytes& four, FirstByte& one) {
+  // 8-bit CFB decryption with the block encryptions side by side. A byte's
+  // register is the B ciphertext bytes before it, all known up front, so the
+  // encryptions do not wait on each other. wide(cv, x, y, n) is a cipher's
+  // vector code: it may decrypt a leading part of the n bytes, from CV as its
+  // B bytes in cv, which it moves on, and answers how many bytes it took (0
+  // where it has nothing for this processor). four(w, t) answers T[0] of each
+  // of w[0..3] (CV words as for Cfb8) in t[0..3]; the last bytes go through one.
+  template <class Wide, class FourBytes, class FirstByte>
+  void Cfb8DecryptSideBySide(const void* in, void* out, std::uint32_t n, Wide& wide, FourBytes& four,
+                             FirstByte& one) {
     CheckKey();
     const auto* x = static_cast<const std::uint8_t*>(in);
     auto* y = static_cast<std::uint8_t*>(out);
-    std::uint8_t reg[B + 4];
-    std::memcpy(reg, cv_, B);
-    std::uint32_t i = 0;
+    std::uint32_t i = wide(cv_, x, y, n);
+    // c[0..kBlockWords) is CV, c[kBlockWords] the next four ciphertext bytes;
+    // register l of the four is bytes l..l+B-1 of c.
+    std::uint32_t c[kBlockWords + 1];
+    LoadChain(c);
     for (; n - i >= 4; i += 4) {
-      std::memcpy(reg + B, x + i, 4);  // copied first: y may be x
-      std::uint32_t w[4][kBlockWords];
-      for (std::size_t l = 0; l < 4; ++l)
-        for (std::size_t k = 0; k < kBlockWords; ++k) w[l][k] = LoadLe32(reg + l + 4 * k);
+      c[kBlockWords] = LoadLe32(x + i);  // read first: y may be x
+      std::uint32_t w[kBlockWords][4];
+#pragma GCC unroll 4
+      for (std::size_t k = 0; k < kBlockWords; ++k) {
+        w[k][0] = c[k];
+#pragma GCC unroll 3
+        for (std::size_t l = 1; l < 4; ++l) w[k][l] = c[k] >> 8 * l | c[k + 1] << (32 - 8 * l);
+      }
       std::uint8_t t[4];
       four(w, t);
-      for (std::size_t l = 0; l < 4; ++l) y[i + l] = static_cast<std::uint8_t>(reg[B + l] ^ t[l]);
-      std::memmove(reg, reg + 4, B);
+#pragma GCC unroll 4
+      for (std::size_t l = 0; l < 4; ++l) y[i + l] = static_cast<std::uint8_t>(c[kBlockWords] >> 8 * l ^ t[l]);
+#pragma GCC unroll 4
+      for (std::size_t k = 0; k < kBlockWords; ++k) c[k] = c[k + 1];
     }
-    std::memcpy(cv_, reg, B);
+    StoreChain(c);
     if (i < n) Cfb8<true>(x + i, y + i, n - i, one);
   }
 
@@ -256,6 +262,20 @@ class BlockCipherN : public BlockCipher {
     std::uint8_t run_[kRun + B];
     std::uint8_t t_[B];
   };
+
+  // CV as B/4 little-endian words, in and out.
+  void LoadChain(std::uint32_t* w) const {
+    for (std::size_t k = 0; k < kBlockWords; ++k) w[k] = LoadLe32(cv_ + 4 * k);
+  }
+  void StoreChain(const std::uint32_t* w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // GCC 12 builds StoreLe32 calls in a row as one wide store assembled byte
+    // by byte, and starts assembling inside the loop.
+    std::memcpy(cv_, w, B);
+#else
+    for (std::size_t k = 0; k < kBlockWords; ++k) StoreLe32(cv_ + 4 * k, w[k]);
+#endif
+  }
 
   // The tail of CBC, block CFB and OFB: CV := E(CV); Y := X xor CV[0..r).
   void Tail(const std::uint8_t* x, std::uint8_t* y, std::size_t r) {

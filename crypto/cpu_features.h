@@ -15,17 +15,22 @@ namespace crypto {
 bool CpuHasShaExtensions();
 // BMI2, whose rotations leave their source intact.
 bool CpuHasBmi2();
+// AVX2, with the 256-bit register state enabled by the operating system
+// (XCR0), without which the instructions fault.
+bool CpuHasAvx2();
 
-// Chooses between a digest's SHA-extension code and its portable code: on
-// where the processor has the extensions, and switchable so that tests can
-// run both.
-class ShaExtensionsSwitch {
+// Chooses between an algorithm's code for a processor feature and its
+// portable code: on where the processor has the feature, and switchable so
+// that tests can run both.
+template <bool (*Available)()>
+class FeatureSwitch {
  public:
-  ShaExtensionsSwitch() : on_(CpuHasShaExtensions()) {}
+  FeatureSwitch() : on_(Available()) {}
   bool On() const { return on_.load(std::memory_order_relaxed); }
-  // Turns the extensions on (where they exist) or off; answers whether they exist.
+  // Turns the feature's code on (where the feature exists) or off; answers
+  // whether it exists.
   bool Set(bool enabled) {
-    const bool available = CpuHasShaExtensions();
+    const bool available = Available();
     on_.store(enabled && available);
     return available;
   }
@@ -33,5 +38,8 @@ class ShaExtensionsSwitch {
  private:
   std::atomic<bool> on_;
 };
+
+using ShaExtensionsSwitch = FeatureSwitch<&CpuHasShaExtensions>;
+using Avx2Switch = FeatureSwitch<&CpuHasAvx2>;
 
 }  // namespace crypto

@@ -45,6 +45,7 @@ def status($ok): if $ok then "met" else "not met" end;
 def titles: {
   "Rc5Blocks": "RC5 single blocks",
   "Rc5Cfb8": "RC5 8-bit CFB, 64 KiB",
+  "Rc5Cfb8Decrypt": "RC5 8-bit CFB decryption, 64 KiB",
   "Sha1/64": "SHA-1, 64 bytes",
   "Sha1/1048576": "SHA-1, 1 MiB",
   "Encodebin1MiB": "encodebin (RC5 8-bit CFB and base64), 1 MiB"

@@ -1,7 +1,8 @@
 // A 32-bit Windows host may call the library's commands with the stack aligned
 // to 4 bytes only (threads and callbacks get no more). The commands that reach
-// SHA-1 and SHA-256, whose SSE code keeps 16-byte values on the stack, must
-// give the same results called so as called from an aligned stack.
+// SHA-1 and SHA-256, whose SSE code keeps 16-byte values on the stack, and RC5
+// decryption, whose AVX2 code keeps 32-byte ones there, must give the same
+// results called so as called from an aligned stack.
 #include <gtest/gtest.h>
 
 #include <cstdio>
