@@ -18,17 +18,6 @@
 
 namespace bench {
 
-// The process's resident size and its high-water mark (MiB), and the reset
-// of the mark to the present size, so that each run's peak is its own.
-inline double StatusMib(const char* field) {
-  std::ifstream status("/proc/self/status");
-  const std::string key = std::string(field) + ":";
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind(key, 0) == 0) return std::stod(line.substr(key.size())) / 1024.0;
-  return 0;
-}
-inline void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
 inline constexpr std::uint32_t kSeed = 42;
 
 // The same bytes on every run, so runs and sides compare.

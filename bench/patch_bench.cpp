@@ -14,7 +14,6 @@
 // repeated and interleaved in random order, so load that comes and goes on a
 // shared machine falls on both sides alike.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +27,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/peak_memory.h"
 #include "host/binding.h"
 #include "host/framework.h"
 #include "host/platform.h"
@@ -233,15 +233,14 @@ void InstallMemory(benchmark::State& state) {
     state.PauseTiming();
     if (!host::PlatformFiles().WriteWholeFile(patchmaker::ArchivePath(setup.install_dir), setup.archive))
       state.SkipWithError("archive not written");
-    // Memory that earlier runs freed goes back to the system, so that this
-    // install's own growth shows.
-    malloc_trim(0);
-    const double before = bench::StatusMib("VmRSS");
+    // Memory that earlier runs freed goes back to the system first, so that
+    // this install's own growth shows.
     bench::ResetPeakRss();
+    const double before = bench::StatusMib("VmRSS");
     state.ResumeTiming();
     const patchmaker::InstallResult r = patchmaker::ApplyPatchToArchive(ui, host::PlatformFiles(), request);
     state.PauseTiming();
-    peak = std::max(peak, bench::StatusMib("VmHWM") - before);
+    peak = std::max(peak, bench::PeakRssMib() - before);
     if (r.outcome != patchmaker::InstallOutcome::kInstalled || r.found != static_cast<int>(MemorySetup::kReplaced))
       state.SkipWithError("install failed");
     state.ResumeTiming();

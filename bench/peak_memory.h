@@ -18,11 +18,15 @@ inline void ResetPeakRss() {
   std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-inline double PeakRssMib() {
+// A size field of /proc/self/status ("VmRSS", "VmHWM"), in MiB.
+inline double StatusMib(const char* field) {
   std::ifstream status("/proc/self/status");
+  const std::string key = std::string(field) + ":";
   for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    if (line.rfind(key, 0) == 0) return std::stod(line.substr(key.size())) / 1024.0;
   return 0;
 }
+
+inline double PeakRssMib() { return StatusMib("VmHWM"); }
 
 }  // namespace bench
