@@ -68,7 +68,6 @@ ArchiveIndexEntry DecodeArchiveEntry(const char* entry) {
 
 GbkText ArchivePath(const GbkText& install_directory) { return install_directory + "\\Data.vnt"; }
 
-
 const char* OutOfMemoryText() { return kOutOfMemory; }
 
 namespace {
@@ -110,9 +109,7 @@ struct Attempt {
   const char* text = nullptr;  // the message, if any
   const char* caption = nullptr;
   bool show_progress = false;  // the matches' positions, and 100 after adding names
-  std::size_t found = 0;
   bool added = false;
-  std::size_t lines = 0;  // n
 
   Attempt& Fail(InstallOutcome outcome, const char* message, const char* message_caption) {
     result.outcome = outcome;
@@ -203,8 +200,6 @@ void Run(host::Files& files, const InstallRequest& request, Attempt* attempt) {
 
   // From here on the matches show, whatever the writes do.
   at.show_progress = true;
-  at.found = plan.matches.size();
-  at.lines = patch.lines.size();
   at.result.found = static_cast<int>(plan.matches.size());
   at.result.entry_count = patch.entry_count;
   const auto write_failed = [&at] { at.Fail(InstallOutcome::kWriteFailed, kArchiveWriteFailed, kCaptionError); };
@@ -246,9 +241,9 @@ InstallResult ApplyPatchToArchive(host::Framework& ui, host::Files& files, const
   Run(files, request, &attempt);
   // Nothing is shown while the archive's turn is held.
   if (attempt.show_progress) {
-    const std::size_t n = attempt.lines;
-    for (std::size_t i = 1; i <= attempt.found; ++i)
-      ShowProgress(ui, request, static_cast<int>(static_cast<double>(i) / static_cast<double>(n) * 100.0));
+    const auto n = static_cast<std::size_t>(attempt.result.entry_count);
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(attempt.result.found); ++i)
+      ShowProgress(ui, request, ProgressOf(i, n));
     if (attempt.added) ShowProgress(ui, request, 100);
   }
   if (attempt.text != nullptr) ui.ShowMessage(attempt.text, attempt.caption);

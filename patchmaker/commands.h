@@ -31,9 +31,10 @@ void EndInstallation();
 // Workers of "安装" and "生成" that are running; the main window stays open
 // while there are any.
 std::atomic<int>& RunningWorkers();
-// Starts `work` as a counted worker. The count drops when the work ends, and
-// also when no thread could be started and the work is dropped unrun.
-void StartCountedWorker(void (*work)());
+// Starts `work` as the counted worker of `button`, which is disabled from now
+// until the work has ended. The button comes back and the count drops however
+// the work ends, also when no thread could be started and it is dropped unrun.
+void StartButtonWorker(const char* button, void (*work)());
 
 // ---- Command line and file type ---------------------------------------------
 

@@ -256,11 +256,6 @@ GbkText RowMessage(std::size_t row, RowResult::Status status) {
   }
 }
 
-int ProgressOf(std::size_t done, std::size_t total) {
-  const double share = static_cast<double>(done) / static_cast<double>(total);
-  return static_cast<int>(share * 100.0);
-}
-
 std::atomic<int> g_threads{0};
 std::atomic<std::size_t> g_budget{0};
 
@@ -447,27 +442,6 @@ void GenerateInto(const GbkText& target) {
   ui.ShowMessage(written ? "成功" : "补丁文件写入失败", kGenerated);
 }
 
-std::atomic<bool> g_generating{false};
-
-// One generation from its click until its worker has ended: 按钮1 stays
-// disabled all that time, so a second click cannot start another one. The
-// worker's job owns it, so it ends however the job does, also when no thread
-// could be started and the job is dropped unrun.
-class GenerationRun {
- public:
-  GenerationRun() {
-    ++RunningWorkers();
-    host::Ui().SetEnabled(kGenerateButton, false);
-  }
-  ~GenerationRun() {
-    g_generating.store(false);
-    host::Ui().SetEnabled(kGenerateButton, true);
-    --RunningWorkers();
-  }
-  GenerationRun(const GenerationRun&) = delete;
-  GenerationRun& operator=(const GenerationRun&) = delete;
-};
-
 }  // namespace
 
 void SetCompressionThreads(int threads) { g_threads.store(threads < 0 ? 0 : threads); }
@@ -482,14 +456,12 @@ Bytes DeflateRawStream(const Bytes& data) {
 
 void OnGenerateClicked(const host::EventArgs& /*args*/) {
   // A click that slipped through while 按钮1 is disabled changes nothing.
-  if (g_generating.exchange(true)) return;
-  auto run = std::make_shared<GenerationRun>();
-  host::Ui().StartWorker([run] { GeneratePatch(); });
+  if (!host::Ui().IsEnabled(kGenerateButton)) return;
+  StartButtonWorker(kGenerateButton, &GeneratePatch);
 }
 
 void GeneratePatch() {
   host::WindowFramework& ui = host::Ui();
-  ui.SetEnabled(kGenerateButton, false);
   host::FileDialogRequest request;
   request.save = true;
   request.filter = "补丁文件（*.patch2）|*.patch2";

@@ -1,6 +1,6 @@
 // Installing a patch from the button, from a drop and from the command line.
 #include <atomic>
-#include <functional>
+#include <memory>
 #include <new>
 
 #include "host/archive_lock.h"
@@ -50,22 +50,6 @@ class Installation {
 };
 
 void ShowOutOfMemory() { host::Ui().ShowMessage(OutOfMemoryText(), "提示"); }
-
-struct CountedWorker {
-  CountedWorker() { ++g_running_workers; }
-  ~CountedWorker() { --g_running_workers; }
-};
-
-void StartCounted(std::function<void()> work) {
-  auto count = std::make_shared<CountedWorker>();
-  host::Ui().StartWorker([count, work = std::move(work)] { work(); });
-}
-
-// 按钮3 is disabled from the click until the worker has ended, however it ends,
-// also when no thread could be started and the job is dropped unrun.
-struct InstallButtonBack {
-  ~InstallButtonBack() { host::Ui().SetEnabled(kInstallButton, true); }
-};
 
 void InstallFromDialog() {
   host::WindowFramework& ui = host::Ui();
@@ -117,7 +101,26 @@ void EndInstallation() { g_installing.store(false); }
 
 std::atomic<int>& RunningWorkers() { return g_running_workers; }
 
-void StartCountedWorker(void (*work)()) { StartCounted(work); }
+void StartButtonWorker(const char* button, void (*work)()) {
+  // Owned by the worker's job, so that it ends however the job does.
+  class Run {
+   public:
+    explicit Run(const char* button) : button_(button) {
+      ++g_running_workers;
+      host::Ui().SetEnabled(button_, false);
+    }
+    ~Run() {
+      host::Ui().SetEnabled(button_, true);
+      --g_running_workers;
+    }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+   private:
+    const char* button_;
+  };
+  host::Ui().StartWorker([run = std::make_shared<Run>(button), work] { work(); });
+}
 
 void OnInstallClicked(const host::EventArgs& /*args*/) {
   // A click that slipped past the disabled button starts nothing.
@@ -132,8 +135,7 @@ void OnInstallClicked(const host::EventArgs& /*args*/) {
       WriteConfig(kInstallDirectoryKey, folder);
     }
   }
-  host::Ui().SetEnabled(kInstallButton, false);
-  StartCounted([back = std::make_shared<InstallButtonBack>()] { InstallPatchFromDialog(); });
+  StartButtonWorker(kInstallButton, &InstallPatchFromDialog);
 }
 
 void InstallPatchFromDialog() {

@@ -211,11 +211,6 @@ Bytes BuildPatchFile(const std::vector<PatchEntry>& entries, const Bytes& key_st
 }
 
 PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Bytes& key_stream, bool read_data_block,
-                              PatchFile* out) {
-  return ReadPatchFile(file, version, key_stream, read_data_block, out, nullptr);
-}
-
-PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Bytes& key_stream, bool read_data_block,
                               PatchFile* out, GbkText* index_text_out) {
   char banner[kBannerSize];
   const std::size_t got = file == nullptr ? 0 : file->ReadAt(0, banner, sizeof(banner));

@@ -118,13 +118,18 @@ struct PatchFile {
 // when any read comes up short, n < 0, L < 0, 120 + L is past the end of the
 // file, the index has fewer than n lines or one of them fewer than four
 // fields, or a line's stream (offset, compressed size) does not lie inside the
-// data block. `out` is filled only on kOk.
+// data block. `out` is filled only on kOk, and so is `index_text` when given:
+// the index text the lines were split from, as a conversion carries it over
+// unchanged (V0.1: as stored; V0.2: decrypted).
 PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Bytes& key_stream, bool read_data_block,
-                              PatchFile* out);
-// The same; on kOk also the index text the lines were split from, as a
-// conversion carries it over unchanged (V0.1: as stored; V0.2: decrypted).
-PatchReadStatus ReadPatchFile(host::File* file, PatchVersion version, const Bytes& key_stream, bool read_data_block,
-                              PatchFile* out, GbkText* index_text);
+                              PatchFile* out, GbkText* index_text = nullptr);
+
+// A progress bar's position for `done` of `total`: the quotient in double
+// precision, times 100, cut toward zero (29 of 100 shows 28).
+inline int ProgressOf(std::size_t done, std::size_t total) {
+  const double share = static_cast<double>(done) / static_cast<double>(total);
+  return static_cast<int>(share * 100.0);
+}
 
 // Reads an index line's stream from its patch with one positioned read into
 // *stream; false when the file holds fewer bytes there than the line says.
